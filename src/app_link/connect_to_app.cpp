@@ -1,0 +1,27 @@
+#include "app_link/connect_to_app.h"
+
+#include "app_link/port_file.h"
+#include "shim/log.h"
+
+namespace tavorin {
+
+Result<Socket> connect_to_app(Platform& os) {
+  if (std::optional<std::uint16_t> port = read_port_file(os)) {
+    // A port file left by an app that has gone is common; the fallback
+    // ports follow without a word about it.
+    if (Result<SocketHandle> socket = os.tcp_connect(*port)) {
+      write_log_line(os, "Connected to app on port {} (from file)", *port);
+      return Socket(os, *socket);
+    }
+  }
+  for (std::uint16_t port : FALLBACK_PORTS) {
+    if (Result<SocketHandle> socket = os.tcp_connect(port)) {
+      write_log_line(os, "Connected to app on port {}", port);
+      return Socket(os, *socket);
+    }
+    write_log_line(os, "Port {} not available", port);
+  }
+  return std::unexpected(NO_PORT_ANSWERED_ERROR);
+}
+
+}  // namespace tavorin

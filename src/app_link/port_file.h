@@ -1,0 +1,19 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string_view>
+
+namespace tavorin {
+
+class Platform;
+
+// The desktop app's port from tavorin_port.txt, logged when usable. Every
+// problem (no file, not UTF-8, not a port) silently gives nothing.
+std::optional<std::uint16_t> read_port_file(Platform& os);
+
+// The port file's rule: after trimming white space, an optional "+" and one
+// or more ASCII digits, leading zeros allowed, at most 65535.
+std::optional<std::uint16_t> parse_port(std::string_view text);
+
+}  // namespace tavorin

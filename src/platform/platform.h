@@ -1,0 +1,98 @@
+#pragma once
+
+#include <chrono>
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+
+#include "platform/io_error.h"
+#include "platform/std_streams.h"
+
+namespace tavorin {
+
+// A socket of the backend: a SOCKET on Windows, a file descriptor on POSIX.
+using SocketHandle = std::uintptr_t;
+
+// The one seam between the host and the operating system. Every rule of the
+// host reaches the OS only through here, so the whole host runs in unit tests
+// against a scripted fake backend with no real file, socket or sleep.
+//
+// Paths and texts are UTF-8. A backend turns every failure into an IoError
+// carrying the system's code and its kind.
+class Platform {
+ public:
+  Platform() = default;
+  Platform(const Platform&) = delete;
+  Platform& operator=(const Platform&) = delete;
+  virtual ~Platform() = default;
+
+  // The per-user temporary directory, asked afresh at every use and normally
+  // ending in a path separator. A backend that cannot obtain it raises a
+  // fatal error instead of returning.
+  virtual std::string temp_directory() = 0;
+
+  // True for an entry of any type, links followed, even one that another
+  // process holds open without sharing. Every failure is "no".
+  virtual bool path_exists(std::string_view path) = 0;
+
+  // The whole content of a file; bytes that are not UTF-8 give
+  // INVALID_UTF8_ERROR. A byte-order mark stays in the text.
+  virtual Result<std::string> read_text_file(std::string_view path) = 0;
+
+  // Creates or empties the file, writes every byte and closes it. The file is
+  // shared for reading, writing and deletion while it is open.
+  virtual Status write_file(std::string_view path,
+                            std::string_view content) = 0;
+
+  // Whole seconds since 1970-01-01 00:00:00 UTC, or nothing when the clock
+  // reads earlier than that.
+  virtual std::optional<std::uint64_t> unix_time_seconds() = 0;
+
+  virtual void sleep_for(std::chrono::nanoseconds duration) = 0;
+
+  // A blocking connect to 127.0.0.1 on the port, with no name lookup and no
+  // time limit of the host's. A socket whose connect fails is closed.
+  virtual Result<SocketHandle> tcp_connect(std::uint16_t port) = 0;
+  virtual Status set_receive_timeout(SocketHandle socket,
+                                     std::chrono::milliseconds timeout) = 0;
+  virtual Status set_no_delay(SocketHandle socket) = 0;
+  // A second, non-inheritable handle for the same connection, closed on its
+  // own.
+  virtual Result<SocketHandle> duplicate_socket(SocketHandle socket) = 0;
+  virtual Result<std::size_t> send(SocketHandle socket,
+                                   std::string_view bytes) = 0;
+  // 0 bytes is the end of the stream, a connection shut down included.
+  virtual Result<std::size_t> receive(SocketHandle socket,
+                                      std::span<char> buffer) = 0;
+  virtual void close_socket(SocketHandle socket) = 0;
+
+  // The raw standard streams, fetched afresh at every call. A missing stream
+  // reads as end of input and takes every write. Standard input that ends
+  // (closed pipe included) reads 0 bytes.
+  virtual Result<std::size_t> read_stdin(std::span<char> buffer) = 0;
+  virtual Result<std::size_t> write_stdout(std::string_view bytes) = 0;
+  virtual Result<std::size_t> write_stderr(std::string_view bytes) = 0;
+
+  // The system's text for an error code, never failing.
+  virtual std::string system_message(std::int32_t code) = 0;
+
+  // Ends the process at once with the status; nothing is flushed.
+  [[noreturn]] virtual void terminate_process(int status) = 0;
+
+  // Standard input and output through their buffers. Standard error has no
+  // buffer: write_stderr goes straight to the system.
+  StdinReader& standard_input() { return stdin_; }
+  StdoutWriter& standard_output() { return stdout_; }
+
+  // Flushes standard output (failures ignored) and ends the process.
+  [[noreturn]] void exit_process(int status);
+
+ private:
+  StdinReader stdin_{*this};
+  StdoutWriter stdout_{*this};
+};
+
+}  // namespace tavorin

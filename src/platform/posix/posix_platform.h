@@ -1,0 +1,38 @@
+#pragma once
+
+#include "platform/platform.h"
+
+namespace tavorin {
+
+// The host on Linux: the same contract as on Windows, with the POSIX calls
+// that match. The temporary directory is $TMPDIR (when set and not empty)
+// or /tmp, always ending in a separator.
+class PosixPlatform final : public Platform {
+ public:
+  std::string temp_directory() override;
+  bool path_exists(std::string_view path) override;
+  Result<std::string> read_text_file(std::string_view path) override;
+  Status write_file(std::string_view path, std::string_view content) override;
+  std::optional<std::uint64_t> unix_time_seconds() override;
+  void sleep_for(std::chrono::nanoseconds duration) override;
+  Result<SocketHandle> tcp_connect(std::uint16_t port) override;
+  Status set_receive_timeout(SocketHandle socket,
+                             std::chrono::milliseconds timeout) override;
+  Status set_no_delay(SocketHandle socket) override;
+  Result<SocketHandle> duplicate_socket(SocketHandle socket) override;
+  Result<std::size_t> send(SocketHandle socket,
+                           std::string_view bytes) override;
+  Result<std::size_t> receive(SocketHandle socket,
+                              std::span<char> buffer) override;
+  void close_socket(SocketHandle socket) override;
+  Result<std::size_t> read_stdin(std::span<char> buffer) override;
+  Result<std::size_t> write_stdout(std::string_view bytes) override;
+  Result<std::size_t> write_stderr(std::string_view bytes) override;
+  std::string system_message(std::int32_t code) override;
+  [[noreturn]] void terminate_process(int status) override;
+};
+
+// The kind of an errno value.
+ErrorKind errno_error_kind(std::int32_t code);
+
+}  // namespace tavorin

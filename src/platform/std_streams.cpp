@@ -1,0 +1,70 @@
+#include "platform/std_streams.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "platform/platform.h"
+#include "platform/transfer.h"
+
+namespace tavorin {
+
+Result<std::size_t> StdinReader::read_raw(std::span<char> destination) {
+  Result<std::size_t> got = os_.read_stdin(destination);
+  // Chrome closing its end of the pipe is the ordinary end of input.
+  if (!got && got.error().kind() == ErrorKind::BrokenPipe) return 0;
+  return got;
+}
+
+Result<std::size_t> StdinReader::read_some(std::span<char> destination) {
+  if (start_ == end_) {
+    if (destination.size() >= CAPACITY) return read_raw(destination);
+    Result<std::size_t> got = read_raw(buffer_);
+    if (!got) return got;
+    start_ = 0;
+    end_ = *got;
+  }
+  std::size_t count = std::min(destination.size(), end_ - start_);
+  std::memcpy(destination.data(), buffer_.data() + start_, count);
+  start_ += count;
+  return count;
+}
+
+Status StdinReader::read_exact(std::span<char> destination) {
+  return read_fully([this](std::span<char> rest) { return read_some(rest); },
+                    destination);
+}
+
+Status StdoutWriter::write_direct(std::string_view bytes) {
+  return write_fully(
+      [this](std::string_view rest) { return os_.write_stdout(rest); }, bytes);
+}
+
+Status StdoutWriter::flush() {
+  if (used_ == 0) return {};
+  Status written = write_direct(std::string_view(buffer_.data(), used_));
+  // What could not be written is dropped with the error: keeping it would
+  // replay stale bytes ahead of the next frame.
+  used_ = 0;
+  return written;
+}
+
+Status StdoutWriter::write_buffered(std::string_view bytes) {
+  if (used_ + bytes.size() > CAPACITY) {
+    if (Status flushed = flush(); !flushed) return flushed;
+  }
+  if (bytes.size() >= CAPACITY) return write_direct(bytes);
+  std::memcpy(buffer_.data() + used_, bytes.data(), bytes.size());
+  used_ += bytes.size();
+  return {};
+}
+
+Status StdoutWriter::write_all(std::string_view bytes) {
+  std::size_t last_newline = bytes.rfind('\n');
+  if (last_newline == std::string_view::npos) return write_buffered(bytes);
+  std::string_view lines = bytes.substr(0, last_newline + 1);
+  if (Status flushed = flush(); !flushed) return flushed;
+  if (Status written = write_direct(lines); !written) return written;
+  return write_buffered(bytes.substr(last_newline + 1));
+}
+
+}  // namespace tavorin

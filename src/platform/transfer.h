@@ -1,0 +1,43 @@
+#pragma once
+
+#include <cstddef>
+#include <span>
+#include <string_view>
+
+#include "platform/io_error.h"
+
+namespace tavorin {
+
+// Moves every byte through a "write some" operation. An interrupted transfer
+// is retried; a write that takes nothing can never finish, so it fails.
+template <typename WriteSome>
+Status write_fully(WriteSome&& write_some, std::string_view bytes) {
+  while (!bytes.empty()) {
+    Result<std::size_t> written = write_some(bytes);
+    if (!written) {
+      if (written.error().kind() == ErrorKind::Interrupted) continue;
+      return std::unexpected(written.error());
+    }
+    if (*written == 0) return std::unexpected(WRITE_ZERO_ERROR);
+    bytes.remove_prefix(*written);
+  }
+  return {};
+}
+
+// Fills the whole buffer through a "read some" operation; input that ends
+// first fails with FILL_BUFFER_ERROR.
+template <typename ReadSome>
+Status read_fully(ReadSome&& read_some, std::span<char> buffer) {
+  while (!buffer.empty()) {
+    Result<std::size_t> got = read_some(buffer);
+    if (!got) {
+      if (got.error().kind() == ErrorKind::Interrupted) continue;
+      return std::unexpected(got.error());
+    }
+    if (*got == 0) return std::unexpected(FILL_BUFFER_ERROR);
+    buffer = buffer.subspan(*got);
+  }
+  return {};
+}
+
+}  // namespace tavorin

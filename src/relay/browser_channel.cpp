@@ -1,0 +1,51 @@
+#include "relay/browser_channel.h"
+
+#include <array>
+
+#include "platform/platform.h"
+
+namespace tavorin {
+
+Result<std::uint32_t> read_frame_length(Platform& os) {
+  std::array<char, 4> prefix{};
+  if (Status read = os.standard_input().read_exact(prefix); !read) {
+    return std::unexpected(read.error());
+  }
+  std::uint32_t length = 0;
+  for (std::size_t i = prefix.size(); i-- > 0;) {
+    length = (length << 8) | static_cast<std::uint8_t>(prefix[i]);
+  }
+  return length;
+}
+
+Result<std::string> read_frame_payload(Platform& os, std::uint32_t length) {
+  std::string payload;
+  // The buffer is filled by the read itself, so it is not zeroed first.
+  payload.resize_and_overwrite(length, [](char*, std::size_t n) { return n; });
+  if (Status read = os.standard_input().read_exact(payload); !read) {
+    return std::unexpected(read.error());
+  }
+  return payload;
+}
+
+std::expected<void, FrameError> write_frame(Platform& os,
+                                            std::string_view text) {
+  const auto length = static_cast<std::uint32_t>(text.size());
+  const std::array<char, 4> prefix = {static_cast<char>(length & 0xFF),
+                                      static_cast<char>((length >> 8) & 0xFF),
+                                      static_cast<char>((length >> 16) & 0xFF),
+                                      static_cast<char>((length >> 24) & 0xFF)};
+  StdoutWriter& out = os.standard_output();
+  if (Status s = out.write_all({prefix.data(), prefix.size()}); !s) {
+    return std::unexpected(FrameError{FrameStep::Length, s.error()});
+  }
+  if (Status s = out.write_all(text); !s) {
+    return std::unexpected(FrameError{FrameStep::Bytes, s.error()});
+  }
+  if (Status s = out.flush(); !s) {
+    return std::unexpected(FrameError{FrameStep::Flush, s.error()});
+  }
+  return {};
+}
+
+}  // namespace tavorin

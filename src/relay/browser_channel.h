@@ -1,0 +1,37 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "platform/io_error.h"
+
+namespace tavorin {
+
+class Platform;
+
+// Chrome sends at most this much to a host in one frame as far as this host
+// is concerned; a longer (or empty) frame ends the relay.
+inline constexpr std::uint32_t MAX_MESSAGE_LENGTH = 1048576;
+
+// The 4-byte little-endian length of the next frame. Input that ends before
+// the fourth byte is an UnexpectedEof error: Chrome has gone.
+Result<std::uint32_t> read_frame_length(Platform& os);
+
+// Exactly `length` payload bytes; input that ends first gives "failed to fill
+// whole buffer".
+Result<std::string> read_frame_payload(Platform& os, std::uint32_t length);
+
+enum class FrameStep { Length, Bytes, Flush };
+
+struct FrameError {
+  FrameStep step;
+  IoError error;
+};
+
+// Writes the text's length, the text, and flushes standard output; each step
+// runs only after the one before it succeeded.
+std::expected<void, FrameError> write_frame(Platform& os,
+                                            std::string_view text);
+
+}  // namespace tavorin

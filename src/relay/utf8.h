@@ -1,0 +1,21 @@
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+namespace tavorin {
+
+// The length of the longest prefix of the bytes that is well-formed UTF-8.
+std::size_t valid_utf8_prefix(std::string_view bytes);
+
+inline bool is_valid_utf8(std::string_view bytes) {
+  return valid_utf8_prefix(bytes) == bytes.size();
+}
+
+// The bytes as UTF-8 text, each maximal ill-formed subpart replaced by
+// U+FFFD (the Unicode Standard's and WHATWG's practice). Well-formed input
+// is handed back as it is, without a copy.
+std::string decode_payload(std::string bytes);
+
+}  // namespace tavorin
