@@ -1,0 +1,184 @@
+#include "fake_platform.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+
+#include "shim/log.h"
+
+namespace tavorin::testing {
+
+std::vector<std::string> FakePlatform::log_lines() const {
+  std::vector<std::string> lines;
+  std::string_view rest = stderr_data;
+  while (!rest.empty()) {
+    std::size_t end = rest.find('\n');
+    std::string_view line = rest.substr(0, end);
+    EXPECT_TRUE(line.starts_with(LOG_PREFIX)) << line;
+    line.remove_prefix(std::min(line.size(), LOG_PREFIX.size()));
+    lines.emplace_back(line);
+    if (end == std::string_view::npos) break;
+    rest.remove_prefix(end + 1);
+  }
+  return lines;
+}
+
+std::string FakePlatform::temp_directory() {
+  ++temp_directory_calls;
+  return temp_dir;
+}
+
+bool FakePlatform::path_exists(std::string_view path) {
+  return existing_paths.contains(std::string(path));
+}
+
+Result<std::string> FakePlatform::read_text_file(std::string_view path) {
+  auto found = readable_files.find(std::string(path));
+  if (found == readable_files.end()) {
+    return std::unexpected(IoError::system(2, ErrorKind::NotFound));
+  }
+  return found->second;
+}
+
+Status FakePlatform::write_file(std::string_view path,
+                                std::string_view content) {
+  if (write_file_error) return std::unexpected(*write_file_error);
+  written_files[std::string(path)] = std::string(content);
+  return {};
+}
+
+std::optional<std::uint64_t> FakePlatform::unix_time_seconds() {
+  return clock_seconds;
+}
+
+void FakePlatform::sleep_for(std::chrono::nanoseconds duration) {
+  sleeps.push_back(duration);
+}
+
+Result<SocketHandle> FakePlatform::tcp_connect(std::uint16_t port) {
+  connects.push_back(port);
+  if (!accepts(port)) return std::unexpected(refused);
+  SocketHandle socket = next_socket_++;
+  open_sockets.insert(socket);
+  return socket;
+}
+
+Status FakePlatform::set_receive_timeout(SocketHandle,
+                                         std::chrono::milliseconds timeout) {
+  if (timeout_error) return std::unexpected(*timeout_error);
+  receive_timeouts.push_back(timeout);
+  return {};
+}
+
+Status FakePlatform::set_no_delay(SocketHandle) {
+  no_delay_set = true;
+  return {};
+}
+
+Result<SocketHandle> FakePlatform::duplicate_socket(SocketHandle) {
+  if (duplicate_error) return std::unexpected(*duplicate_error);
+  SocketHandle socket = next_socket_++;
+  open_sockets.insert(socket);
+  return socket;
+}
+
+Result<std::size_t> FakePlatform::send(SocketHandle, std::string_view bytes) {
+  std::size_t take = bytes.size();
+  if (!send_script.empty()) {
+    Result<std::size_t> next = send_script.front();
+    send_script.pop_front();
+    if (!next) return next;
+    take = std::min(take, *next);
+  }
+  sent_to_app.append(bytes.substr(0, take));
+  send_sizes.push_back(take);
+  return take;
+}
+
+Result<std::size_t> FakePlatform::receive(SocketHandle,
+                                          std::span<char> buffer) {
+  if (app_chunks.empty()) return 0;
+  Result<std::string>& next = app_chunks.front();
+  if (!next) {
+    IoError error = next.error();
+    app_chunks.pop_front();
+    return std::unexpected(error);
+  }
+  std::size_t take = std::min(buffer.size(), next->size());
+  std::memcpy(buffer.data(), next->data(), take);
+  next->erase(0, take);
+  if (next->empty()) app_chunks.pop_front();
+  return take;
+}
+
+void FakePlatform::close_socket(SocketHandle socket) {
+  EXPECT_EQ(open_sockets.erase(socket), 1u) << "closed twice: " << socket;
+}
+
+Result<std::size_t> FakePlatform::read_stdin(std::span<char> buffer) {
+  stdin_touched = true;
+  std::size_t left = stdin_data.size() - stdin_position_;
+  if (left == 0 && stdin_error) return std::unexpected(*stdin_error);
+  std::size_t take = std::min({buffer.size(), left, stdin_read_limit});
+  std::memcpy(buffer.data(), stdin_data.data() + stdin_position_, take);
+  stdin_position_ += take;
+  return take;
+}
+
+Result<std::size_t> FakePlatform::write_stdout(std::string_view bytes) {
+  if (!stdout_script.empty()) {
+    Result<std::size_t> next = stdout_script.front();
+    stdout_script.pop_front();
+    if (!next) return next;
+    bytes = bytes.substr(0, *next);
+  }
+  stdout_data.append(bytes);
+  return bytes.size();
+}
+
+Result<std::size_t> FakePlatform::write_stderr(std::string_view bytes) {
+  if (stderr_error) return std::unexpected(*stderr_error);
+  stderr_data.append(bytes);
+  return bytes.size();
+}
+
+std::string FakePlatform::system_message(std::int32_t code) {
+  auto found = system_messages.find(code);
+  return found == system_messages.end() ? "Unknown error" : found->second;
+}
+
+void FakePlatform::terminate_process(int status) { std::_Exit(status); }
+
+std::string frame(std::string_view payload) {
+  auto length = static_cast<std::uint32_t>(payload.size());
+  std::string bytes(4, '\0');
+  for (int i = 0; i < 4; ++i) {
+    bytes[static_cast<std::size_t>(i)] = static_cast<char>(length >> (8 * i));
+  }
+  return bytes.append(payload);
+}
+
+std::vector<std::string> frames_in(std::string_view output) {
+  std::vector<std::string> frames;
+  while (!output.empty()) {
+    if (output.size() < 4) {
+      ADD_FAILURE() << "stray bytes on standard output";
+      break;
+    }
+    std::uint32_t length = 0;
+    for (int i = 3; i >= 0; --i) {
+      length = (length << 8) | static_cast<std::uint8_t>(output[static_cast<std::size_t>(i)]);
+    }
+    if (output.size() - 4 < length) {
+      ADD_FAILURE() << "frame cut short on standard output";
+      break;
+    }
+    frames.emplace_back(output.substr(4, length));
+    output.remove_prefix(4 + length);
+  }
+  return frames;
+}
+
+}  // namespace tavorin::testing

@@ -1,1 +1,64 @@
 #include <gtest/gtest.h>
+
+#include "fake_platform.h"
+#include "shim/error_text.h"
+#include "shim/log.h"
+
+namespace tavorin::testing {
+namespace {
+
+TEST(ErrorText, EachFormReadsAsItsOwnText) {
+  FakePlatform os;
+  EXPECT_EQ(error_text(os, IoError::system(10061, ErrorKind::ConnectionRefused)),
+            "No connection could be made because the target machine actively "
+            "refused it. (os error 10061)");
+  EXPECT_EQ(error_text(os, IoError::system(-5, ErrorKind::Uncategorized)),
+            "Unknown error (os error -5)");
+  EXPECT_EQ(error_text(os, IoError::kind_only(ErrorKind::OutOfMemory)),
+            "out of memory");
+  EXPECT_EQ(error_text(os, FILL_BUFFER_ERROR), "failed to fill whole buffer");
+  // A custom error shows its message alone: no kind, no code.
+  EXPECT_EQ(error_text(os, IoError::custom(ErrorKind::ConnectionRefused,
+                                           "Could not connect to app on any "
+                                           "port")),
+            "Could not connect to app on any port");
+}
+
+TEST(ErrorKinds, WindowsCodesMapToTheirKinds) {
+  EXPECT_EQ(windows_error_kind(2), ErrorKind::NotFound);
+  EXPECT_EQ(windows_error_kind(109), ErrorKind::BrokenPipe);
+  EXPECT_EQ(windows_error_kind(232), ErrorKind::BrokenPipe);
+  EXPECT_EQ(windows_error_kind(10060), ErrorKind::TimedOut);
+  EXPECT_EQ(windows_error_kind(10061), ErrorKind::ConnectionRefused);
+  EXPECT_EQ(windows_error_kind(10054), ErrorKind::ConnectionReset);
+  EXPECT_EQ(windows_error_kind(1232), ErrorKind::HostUnreachable);
+  EXPECT_EQ(windows_error_kind(31), ErrorKind::Uncategorized);
+}
+
+TEST(LogLine, ValuesFillTheTemplateInOrder) {
+  FakePlatform os;
+  write_log_line(os, "a {} b {} c {} d", std::int32_t{-7}, std::uint32_t{42},
+                 std::string_view("{}"));
+  EXPECT_EQ(os.stderr_data, "\xF0\x9F\x94\xA7 shim: a -7 b 42 c {} d\n");
+}
+
+TEST(LogLine, LongValueIsWrittenWholeAndUnchanged) {
+  FakePlatform os;
+  std::string value(5000, 'x');
+  value.back() = '\n';
+  write_log_line(os, "v: {}!", value);
+  EXPECT_EQ(os.stderr_data, std::string(LOG_PREFIX) + "v: " + value + "!\n");
+}
+
+TEST(LogLineDeathTest, FailingStandardErrorIsFatal) {
+  EXPECT_EXIT(
+      {
+        FakePlatform os;
+        os.stderr_error = IoError::system(233, ErrorKind::Uncategorized);
+        write_log_line(os, "never seen");
+      },
+      ::testing::ExitedWithCode(101), "");
+}
+
+}  // namespace
+}  // namespace tavorin::testing

@@ -1,0 +1,49 @@
+#pragma once
+
+#include "platform/windows/win32.h"
+
+// The native file calls the standard streams use. They sit below the
+// console and pipe layers of kernel32, so a pipe's end and a broken pipe
+// come back as plain status codes.
+namespace tavorin::nt {
+
+using Status = LONG;
+
+inline constexpr Status STATUS_PENDING_CODE = 0x00000103;
+inline constexpr Status STATUS_END_OF_FILE_CODE =
+    static_cast<Status>(0xC0000011);
+
+struct IoStatusBlock {
+  union {
+    Status status;
+    void* pointer;
+  };
+  ULONG_PTR information;
+};
+
+using ApcRoutine = void(NTAPI*)(void* context, IoStatusBlock* io_status,
+                                ULONG reserved);
+
+inline bool succeeded(Status status) { return status >= 0; }
+
+}  // namespace tavorin::nt
+
+extern "C" {
+
+tavorin::nt::Status NTAPI NtReadFile(HANDLE file, HANDLE event,
+                                     tavorin::nt::ApcRoutine apc_routine,
+                                     void* apc_context,
+                                     tavorin::nt::IoStatusBlock* io_status,
+                                     void* buffer, ULONG length,
+                                     LARGE_INTEGER* byte_offset, ULONG* key);
+
+tavorin::nt::Status NTAPI NtWriteFile(HANDLE file, HANDLE event,
+                                      tavorin::nt::ApcRoutine apc_routine,
+                                      void* apc_context,
+                                      tavorin::nt::IoStatusBlock* io_status,
+                                      const void* buffer, ULONG length,
+                                      LARGE_INTEGER* byte_offset, ULONG* key);
+
+ULONG NTAPI RtlNtStatusToDosError(tavorin::nt::Status status);
+
+}  // extern "C"

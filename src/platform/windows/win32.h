@@ -1,0 +1,17 @@
+#pragma once
+
+// The one way into the Windows headers: Windows Sockets must come before
+// windows.h, and the macros below keep the headers from renaming our calls
+// or defining min and max.
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+
+// clang-format off
+#include <winsock2.h>
+#include <ws2tcpip.h>
+#include <windows.h>
+// clang-format on

@@ -1,0 +1,107 @@
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <map>
+#include <optional>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "platform/platform.h"
+
+namespace tavorin::testing {
+
+// A scripted backend: files, clock, sleeps, sockets and standard streams are
+// plain data, and every call that matters is recorded, so a test states a
+// whole run and then reads back what the host did.
+class FakePlatform final : public Platform {
+ public:
+  // --- files and directories
+  std::string temp_dir = "C:\\Temp\\";
+  std::set<std::string> existing_paths;
+  std::map<std::string, Result<std::string>> readable_files;
+  std::map<std::string, std::string> written_files;
+  std::optional<IoError> write_file_error;
+  int temp_directory_calls = 0;
+
+  // --- clock and sleep
+  std::optional<std::uint64_t> clock_seconds = 1767225600;
+  std::vector<std::chrono::nanoseconds> sleeps;
+
+  // --- sockets. `accepts` decides each connect by port and by how many
+  // sleeps have passed, which is how a test makes an app appear later.
+  std::function<bool(std::uint16_t port)> accepts = [](std::uint16_t) {
+    return false;
+  };
+  std::vector<std::uint16_t> connects;
+  IoError refused = IoError::system(10061, ErrorKind::ConnectionRefused);
+  std::optional<IoError> timeout_error;
+  std::optional<IoError> duplicate_error;
+  std::vector<std::chrono::milliseconds> receive_timeouts;
+  bool no_delay_set = false;
+  std::set<SocketHandle> open_sockets;
+  std::string sent_to_app;
+  std::vector<std::size_t> send_sizes;
+  // Each send takes the next scripted result; when none is left, it takes
+  // every byte.
+  std::deque<Result<std::size_t>> send_script;
+  // Each receive takes the next chunk or error; when none is left, the app
+  // has closed the connection.
+  std::deque<Result<std::string>> app_chunks;
+
+  // --- standard streams
+  std::string stdin_data;
+  std::size_t stdin_read_limit = SIZE_MAX;  // per read, to cut frames up
+  std::optional<IoError> stdin_error;       // instead of end of input
+  bool stdin_touched = false;
+  std::string stdout_data;
+  std::deque<Result<std::size_t>> stdout_script;
+  std::string stderr_data;
+  std::optional<IoError> stderr_error;
+
+  std::map<std::int32_t, std::string> system_messages = {
+      {10061, "No connection could be made because the target machine "
+              "actively refused it."},
+      {10060, "A connection attempt failed."},
+  };
+
+  // The log lines written so far, without prefix and line feed.
+  std::vector<std::string> log_lines() const;
+
+  std::string temp_directory() override;
+  bool path_exists(std::string_view path) override;
+  Result<std::string> read_text_file(std::string_view path) override;
+  Status write_file(std::string_view path, std::string_view content) override;
+  std::optional<std::uint64_t> unix_time_seconds() override;
+  void sleep_for(std::chrono::nanoseconds duration) override;
+  Result<SocketHandle> tcp_connect(std::uint16_t port) override;
+  Status set_receive_timeout(SocketHandle socket,
+                             std::chrono::milliseconds timeout) override;
+  Status set_no_delay(SocketHandle socket) override;
+  Result<SocketHandle> duplicate_socket(SocketHandle socket) override;
+  Result<std::size_t> send(SocketHandle socket,
+                           std::string_view bytes) override;
+  Result<std::size_t> receive(SocketHandle socket,
+                              std::span<char> buffer) override;
+  void close_socket(SocketHandle socket) override;
+  Result<std::size_t> read_stdin(std::span<char> buffer) override;
+  Result<std::size_t> write_stdout(std::string_view bytes) override;
+  Result<std::size_t> write_stderr(std::string_view bytes) override;
+  std::string system_message(std::int32_t code) override;
+  [[noreturn]] void terminate_process(int status) override;
+
+ private:
+  SocketHandle next_socket_ = 100;
+  std::size_t stdin_position_ = 0;
+};
+
+// A frame as Chrome writes it.
+std::string frame(std::string_view payload);
+
+// The frames on standard output; a stray byte fails the calling test.
+std::vector<std::string> frames_in(std::string_view output);
+
+}  // namespace tavorin::testing
