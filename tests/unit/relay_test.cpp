@@ -55,6 +55,7 @@ struct Session {
     socket = os.tcp_connect(7878);
     result = run_proxy(os, Socket(os, *socket));
     EXPECT_TRUE(os.open_sockets.empty()) << "the relay leaked a socket";
+    EXPECT_EQ(os.bad_closes, 0);
     return os.log_lines();
   }
 };
