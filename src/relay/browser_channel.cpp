@@ -20,8 +20,11 @@ Result<std::uint32_t> read_frame_length(Platform& os) {
 
 Result<std::string> read_frame_payload(Platform& os, std::uint32_t length) {
   std::string payload;
-  // The buffer is filled by the read itself, so it is not zeroed first.
-  payload.resize_and_overwrite(length, [](char*, std::size_t n) { return n; });
+  // The buffer is filled by the read itself, so it is not zeroed first. The
+  // size is the frame's length, not whatever count the library offers: some
+  // library versions hand the operation the grown capacity instead.
+  payload.resize_and_overwrite(
+      length, [length](char*, std::size_t) { return std::size_t{length}; });
   if (Status read = os.standard_input().read_exact(payload); !read) {
     return std::unexpected(read.error());
   }

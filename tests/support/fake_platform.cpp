@@ -96,6 +96,15 @@ Result<std::size_t> FakePlatform::send(SocketHandle, std::string_view bytes) {
 
 Result<std::size_t> FakePlatform::receive(SocketHandle,
                                           std::span<char> buffer) {
+  if (app_chunks.empty() && app_answers) {
+    std::size_t end = sent_to_app.find('\n', app_read_position_);
+    if (end != std::string::npos) {
+      app_chunks.emplace_back(app_answers(
+          std::string_view(sent_to_app)
+              .substr(app_read_position_, end - app_read_position_)));
+      app_read_position_ = end + 1;
+    }
+  }
   if (app_chunks.empty()) return 0;
   Result<std::string>& next = app_chunks.front();
   if (!next) {
@@ -163,7 +172,8 @@ std::optional<std::vector<std::string>> frames_in(std::string_view output) {
     if (output.size() < 4) return std::nullopt;
     std::uint32_t length = 0;
     for (int i = 3; i >= 0; --i) {
-      length = (length << 8) | static_cast<std::uint8_t>(output[static_cast<std::size_t>(i)]);
+      length = (length << 8) |
+               static_cast<std::uint8_t>(output[static_cast<std::size_t>(i)]);
     }
     if (output.size() - 4 < length) return std::nullopt;
     frames.emplace_back(output.substr(4, length));

@@ -52,6 +52,9 @@ class FakePlatform final : public Platform {
   // Each receive takes the next chunk or error; when none is left, the app
   // has closed the connection.
   std::deque<Result<std::string>> app_chunks;
+  // When set, the app answers each whole line it has received with this,
+  // once the scripted chunks are used up.
+  std::function<std::string(std::string_view line)> app_answers;
 
   // --- standard streams
   std::string stdin_data;
@@ -64,8 +67,9 @@ class FakePlatform final : public Platform {
   std::optional<IoError> stderr_error;
 
   std::map<std::int32_t, std::string> system_messages = {
-      {10061, "No connection could be made because the target machine "
-              "actively refused it."},
+      {10061,
+       "No connection could be made because the target machine "
+       "actively refused it."},
       {10060, "A connection attempt failed."},
   };
 
@@ -96,6 +100,7 @@ class FakePlatform final : public Platform {
 
  private:
   SocketHandle next_socket_ = 100;
+  std::size_t app_read_position_ = 0;
   std::size_t stdin_position_ = 0;
 };
 

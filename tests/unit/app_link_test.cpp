@@ -26,10 +26,11 @@ TEST(PortFile, AcceptsDecimalWithOptionalPlusAndSurroundingSpace) {
 }
 
 TEST(PortFile, RejectsAnythingButOnePort) {
-  for (const char* bad :
-       {"65536", "-7879", "7879 7880", "7879abc", " \t\r\n", "", "+", "-",
-        "++7879", "78 79", "7879\n7880", "\xEF\xBB\xBF" "7879", "0x1F90",
-        "\u00BD", "99999999999999999999"}) {
+  for (const char* bad : {"65536", "-7879", "7879 7880", "7879abc", " \t\r\n",
+                          "", "+", "-", "++7879", "78 79", "7879\n7880",
+                          "\xEF\xBB\xBF"
+                          "7879",
+                          "0x1F90", "\u00BD", "99999999999999999999"}) {
     EXPECT_EQ(parse_port(bad), std::nullopt) << bad;
   }
 }
@@ -44,7 +45,8 @@ TEST(PortFile, LogsOnlyAUsablePort) {
   unusable.readable_files.emplace(PORT_FILE, "port=7879");
   EXPECT_EQ(read_port_file(unusable), std::nullopt);
   unusable.readable_files.erase(PORT_FILE);
-  unusable.readable_files.emplace(PORT_FILE, std::unexpected(INVALID_UTF8_ERROR));
+  unusable.readable_files.emplace(PORT_FILE,
+                                  std::unexpected(INVALID_UTF8_ERROR));
   EXPECT_EQ(read_port_file(unusable), std::nullopt);
   EXPECT_TRUE(unusable.stderr_data.empty());
 }
@@ -53,9 +55,12 @@ TEST(QuotedPath, EscapesWhatWouldMisleadAReader) {
   EXPECT_EQ(quoted_form(R"(C:\Temp\a.lock)"), R"("C:\\Temp\\a.lock")");
   EXPECT_EQ(quoted_form("say \"hi\""), R"("say \"hi\"")");
   EXPECT_EQ(quoted_form(std::string("\t\n\r\0", 4)), R"("\t\n\r\0")");
-  EXPECT_EQ(quoted_form("a\x1b" "b\x7f"), R"("a\u{1b}b\u{7f}")");
+  EXPECT_EQ(quoted_form("a\x1b"
+                        "b\x7f"),
+            R"("a\u{1b}b\u{7f}")");
   EXPECT_EQ(quoted_form("e\xCC\x81"), R"("e\u{301}")");  // combining acute
-  EXPECT_EQ(quoted_form("x\xED\xA0\x80y"), R"("x\u{d800}y")");  // lone surrogate
+  EXPECT_EQ(quoted_form("x\xED\xA0\x80y"),
+            R"("x\u{d800}y")");  // lone surrogate
   EXPECT_EQ(quoted_form("O'Brien"), R"("O'Brien")");
   EXPECT_EQ(quoted_form("Zoë 日本"), "\"Zoë 日本\"");
 }
@@ -66,8 +71,10 @@ TEST(InstanceDetection, NamesEveryLockFileFound) {
     Lines lines;
   };
   const Case cases[] = {
-      {{PROD_LOCK}, {"Found lock file - app is running", "Production mode detected"}},
-      {{DEV_LOCK}, {"Found lock file - app is running", "Development mode detected"}},
+      {{PROD_LOCK},
+       {"Found lock file - app is running", "Production mode detected"}},
+      {{DEV_LOCK},
+       {"Found lock file - app is running", "Development mode detected"}},
       {{DEV_LOCK, PROD_LOCK},
        {"Found lock file - app is running", "Development mode detected",
         "Production mode detected"}},
@@ -84,10 +91,12 @@ TEST(InstanceDetection, JoinsWithOneSeparatorAndQuotesThePaths) {
   FakePlatform os;
   os.temp_dir = "D:\\It's here";  // no trailing separator
   EXPECT_FALSE(check_app_running(os));
-  EXPECT_EQ(os.log_lines(),
-            (Lines{"No lock file found - app not running",
-                   R"(Checked for dev lock: "D:\\It's here\\tavorin_dev_instance.lock")",
-                   R"(Checked for prod lock: "D:\\It's here\\tavorin_app_instance.lock")"}));
+  EXPECT_EQ(
+      os.log_lines(),
+      (Lines{
+          "No lock file found - app not running",
+          R"(Checked for dev lock: "D:\\It's here\\tavorin_dev_instance.lock")",
+          R"(Checked for prod lock: "D:\\It's here\\tavorin_app_instance.lock")"}));
 }
 
 TEST(ConnectToApp, FilePortFirstThenFallbacksInOrder) {
@@ -105,8 +114,8 @@ TEST(ConnectToApp, DeadFilePortFallsBackSilently) {
   os.readable_files.emplace(PORT_FILE, "9000");
   os.accepts = [](std::uint16_t port) { return port == 7878; };
   ASSERT_TRUE(connect_to_app(os).has_value());
-  EXPECT_EQ(os.log_lines(),
-            (Lines{"Read port 9000 from file", "Connected to app on port 7878"}));
+  EXPECT_EQ(os.log_lines(), (Lines{"Read port 9000 from file",
+                                   "Connected to app on port 7878"}));
 }
 
 TEST(ConnectToApp, FilePortInTheListIsTriedAgainAndTheErrorIsFixed) {
@@ -114,7 +123,8 @@ TEST(ConnectToApp, FilePortInTheListIsTriedAgainAndTheErrorIsFixed) {
   os.readable_files.emplace(PORT_FILE, "7878");
   Result<Socket> connected = connect_to_app(os);
   ASSERT_FALSE(connected.has_value());
-  EXPECT_EQ(connected.error().message(), "Could not connect to app on any port");
+  EXPECT_EQ(connected.error().message(),
+            "Could not connect to app on any port");
   EXPECT_EQ(connected.error().kind(), ErrorKind::ConnectionRefused);
   EXPECT_EQ(os.connects,
             (std::vector<std::uint16_t>{7878, 7878, 7879, 7880, 7881, 7882}));
@@ -132,11 +142,11 @@ TEST(ConnectionAttempts, RetriesOneSecondApartUntilTheAppAnswers) {
       return port == 7882 && os.sleeps.size() >= sleeps;
     };
     ASSERT_TRUE(connect_with_retries(os).has_value());
-    EXPECT_EQ(os.sleeps,
-              std::vector<std::chrono::nanoseconds>(sleeps, std::chrono::seconds(1)));
+    EXPECT_EQ(os.sleeps, std::vector<std::chrono::nanoseconds>(
+                             sleeps, std::chrono::seconds(1)));
     Lines lines = os.log_lines();
-    EXPECT_EQ(lines.back(),
-              "Successfully connected on attempt " + std::to_string(sleeps + 1));
+    EXPECT_EQ(lines.back(), "Successfully connected on attempt " +
+                                std::to_string(sleeps + 1));
     EXPECT_EQ(std::count(lines.begin(), lines.end(),
                          "Waiting 1 second before retry..."),
               static_cast<long>(sleeps));
@@ -152,7 +162,8 @@ TEST(ConnectionAttempts, GivesUpAfterFiveWithFourWaits) {
   ASSERT_FALSE(connected.has_value());
   EXPECT_EQ(connected.error().message(),
             "Failed to connect to app after all retries");
-  EXPECT_EQ(os.sleeps, std::vector<std::chrono::nanoseconds>(4, std::chrono::seconds(1)));
+  EXPECT_EQ(os.sleeps,
+            std::vector<std::chrono::nanoseconds>(4, std::chrono::seconds(1)));
   EXPECT_EQ(os.connects.size(), 25u);
   Lines expected = {"Starting connection attempts..."};
   for (int n = 1; n <= 5; ++n) {

@@ -1,7 +1,8 @@
+#include "shim/host.h"
+
 #include <gtest/gtest.h>
 
 #include "fake_platform.h"
-#include "shim/host.h"
 
 namespace tavorin::testing {
 namespace {
@@ -14,23 +15,26 @@ const Lines START_UP = {"Tavorin Native Messaging Host v1.0",
 
 Lines concat(std::initializer_list<Lines> parts) {
   Lines all;
-  for (const Lines& part : parts) all.insert(all.end(), part.begin(), part.end());
+  for (const Lines& part : parts)
+    all.insert(all.end(), part.begin(), part.end());
   return all;
 }
 
 TEST(Host, NotRunningExplainsAndExitsWithoutTouchingChromeOrNetwork) {
   FakePlatform os;
   EXPECT_EQ(run_host(os), 0);
-  EXPECT_EQ(os.log_lines(),
-            concat({START_UP,
-                    {"No lock file found - app not running",
-                     R"(Checked for dev lock: "C:\\Temp\\tavorin_dev_instance.lock")",
-                     R"(Checked for prod lock: "C:\\Temp\\tavorin_app_instance.lock")",
-                     "Main app not detected (no lock file found)",
-                     "This usually means:", "  1. Tavorin app is not running",
-                     "  2. App crashed and didn't clean up lock file",
-                     "  3. Different user/session is running the app",
-                     "Exiting gracefully"}}));
+  EXPECT_EQ(
+      os.log_lines(),
+      concat(
+          {START_UP,
+           {"No lock file found - app not running",
+            R"(Checked for dev lock: "C:\\Temp\\tavorin_dev_instance.lock")",
+            R"(Checked for prod lock: "C:\\Temp\\tavorin_app_instance.lock")",
+            "Main app not detected (no lock file found)",
+            "This usually means:", "  1. Tavorin app is not running",
+            "  2. App crashed and didn't clean up lock file",
+            "  3. Different user/session is running the app",
+            "Exiting gracefully"}}));
   EXPECT_FALSE(os.stdin_touched);
   EXPECT_TRUE(os.connects.empty());
   EXPECT_TRUE(os.stdout_data.empty());
@@ -83,25 +87,25 @@ TEST(Host, CompleteSessionLogsEveryStepInOrder) {
   os.app_chunks.emplace_back("{\"answer\":1}\n");
 
   EXPECT_EQ(run_host(os), 0);
-  EXPECT_EQ(os.log_lines(),
-            concat({START_UP,
-                    {"Found lock file - app is running",
-                     "Production mode detected",
-                     "Main app detected, establishing communication...",
-                     "Starting connection attempts...",
-                     "Connection attempt 1 of 5", "Read port 7900 from file",
-                     "Connected to app on port 7900 (from file)",
-                     "Successfully connected on attempt 1",
-                     "Setting up communication channels...",
-                     "Proxy mode active - ready to relay messages",
-                     "Received message #1 from Chrome",
-                     R"(Relaying message to app: {"ask":1})",
-                     R"(Received response from app: {"answer":1})",
-                     "Successfully relayed response #1 to Chrome",
-                     "Chrome disconnected (EOF) after 1 messages",
-                     "Proxy loop ended after 1 messages",
-                     "Communication session completed successfully",
-                     "Shutting down gracefully"}}));
+  EXPECT_EQ(
+      os.log_lines(),
+      concat({START_UP,
+              {"Found lock file - app is running", "Production mode detected",
+               "Main app detected, establishing communication...",
+               "Starting connection attempts...", "Connection attempt 1 of 5",
+               "Read port 7900 from file",
+               "Connected to app on port 7900 (from file)",
+               "Successfully connected on attempt 1",
+               "Setting up communication channels...",
+               "Proxy mode active - ready to relay messages",
+               "Received message #1 from Chrome",
+               R"(Relaying message to app: {"ask":1})",
+               R"(Received response from app: {"answer":1})",
+               "Successfully relayed response #1 to Chrome",
+               "Chrome disconnected (EOF) after 1 messages",
+               "Proxy loop ended after 1 messages",
+               "Communication session completed successfully",
+               "Shutting down gracefully"}}));
   EXPECT_EQ(frames_in(os.stdout_data), Lines{R"({"answer":1})"});
   EXPECT_TRUE(os.open_sockets.empty()) << "the session leaked a socket";
 }

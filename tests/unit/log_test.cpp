@@ -1,17 +1,19 @@
+#include "shim/log.h"
+
 #include <gtest/gtest.h>
 
 #include "fake_platform.h"
 #include "shim/error_text.h"
-#include "shim/log.h"
 
 namespace tavorin::testing {
 namespace {
 
 TEST(ErrorText, EachFormReadsAsItsOwnText) {
   FakePlatform os;
-  EXPECT_EQ(error_text(os, IoError::system(10061, ErrorKind::ConnectionRefused)),
-            "No connection could be made because the target machine actively "
-            "refused it. (os error 10061)");
+  EXPECT_EQ(
+      error_text(os, IoError::system(10061, ErrorKind::ConnectionRefused)),
+      "No connection could be made because the target machine actively "
+      "refused it. (os error 10061)");
   EXPECT_EQ(error_text(os, IoError::system(-5, ErrorKind::Uncategorized)),
             "Unknown error (os error -5)");
   EXPECT_EQ(error_text(os, IoError::kind_only(ErrorKind::OutOfMemory)),

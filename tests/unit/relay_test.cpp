@@ -20,15 +20,16 @@ TEST(DecodePayload, ReplacesEachMaximalIllFormedSubpart) {
   const Case cases[] = {
       {"\xFF", R},
       {"\xC3\x28", R + "("},
-      {"\xF0\x90\x80\x41", R + "A"},       // truncated 4-byte sequence
-      {"ab\xE2\x82", "ab" + R},            // cut off at the end
-      {"\xED\xA0\x80", R + R + R},         // a surrogate
-      {"\xC0\xAF", R + R},                 // an overlong slash
-      {"\xF5\x80", R + R},                 // past U+10FFFF
-      {"\xF4\x90\x80\x80", R + R + R + R}, // past U+10FFFF
-      {"\x80x", R + "x"},                  // lone continuation
+      {"\xF0\x90\x80\x41", R + "A"},        // truncated 4-byte sequence
+      {"ab\xE2\x82", "ab" + R},             // cut off at the end
+      {"\xED\xA0\x80", R + R + R},          // a surrogate
+      {"\xC0\xAF", R + R},                  // an overlong slash
+      {"\xF5\x80", R + R},                  // past U+10FFFF
+      {"\xF4\x90\x80\x80", R + R + R + R},  // past U+10FFFF
+      {"\x80x", R + "x"},                   // lone continuation
       {"\xF0\x9F\x94\xA7 ok \xC3\xA9", "\xF0\x9F\x94\xA7 ok \xC3\xA9"},
-      {"plain ascii that is longer than a word", "plain ascii that is longer than a word"},
+      {"plain ascii that is longer than a word",
+       "plain ascii that is longer than a word"},
   };
   for (const Case& c : cases) EXPECT_EQ(decode_payload(c.in), c.out) << c.in;
 }
@@ -36,8 +37,10 @@ TEST(DecodePayload, ReplacesEachMaximalIllFormedSubpart) {
 TEST(Trims, UseTheUnicodeWhiteSpaceSet) {
   EXPECT_EQ(trim_response("  {\"a\":1}  \r\n"), "  {\"a\":1}");
   EXPECT_EQ(trim_response("\r\n"), "");
-  EXPECT_EQ(trim_response("x\u0085\u00A0\u1680\u2000\u200A\u2028\u2029\u202F\u205F\u3000\v\f"),
-            "x");
+  EXPECT_EQ(
+      trim_response(
+          "x\u0085\u00A0\u1680\u2000\u200A\u2028\u2029\u202F\u205F\u3000\v\f"),
+      "x");
   EXPECT_EQ(trim_response("x\uFEFF"), "x\uFEFF");  // not white space
   EXPECT_EQ(trim_response("x\u200B"), "x\u200B");  // nor is a zero width space
   EXPECT_EQ(trim_for_log("\u3000 \t{} \u00A0\n"), "{}");
@@ -88,20 +91,35 @@ TEST(RelayLoop, RelaysMessagesInOrderAndPairsLinesStrictly) {
   s.os.app_chunks.emplace_back("{\"r\":1}\n{\"r\"");
   s.os.app_chunks.emplace_back(":2}\r\n");
   Lines lines = s.run();
-  EXPECT_EQ(lines,
-            with_frame({"Received message #1 from Chrome",
-                        R"(Relaying message to app: {"n":1})",
-                        R"(Received response from app: {"r":1})",
-                        "Successfully relayed response #1 to Chrome",
-                        "Received message #2 from Chrome",
-                        R"(Relaying message to app: {"n":2})",
-                        R"(Received response from app: {"r":2})",
-                        "Successfully relayed response #2 to Chrome",
-                        "Chrome disconnected (EOF) after 2 messages"},
-                       2));
+  EXPECT_EQ(lines, with_frame({"Received message #1 from Chrome",
+                               R"(Relaying message to app: {"n":1})",
+                               R"(Received response from app: {"r":1})",
+                               "Successfully relayed response #1 to Chrome",
+                               "Received message #2 from Chrome",
+                               R"(Relaying message to app: {"n":2})",
+                               R"(Received response from app: {"r":2})",
+                               "Successfully relayed response #2 to Chrome",
+                               "Chrome disconnected (EOF) after 2 messages"},
+                              2));
   // The app gets the untrimmed text; a line feed inside it stays.
   EXPECT_EQ(s.os.sent_to_app, "  {\"n\":1}  \n{\"n\":2}\n\n");
   EXPECT_EQ(frames_in(s.os.stdout_data), (Lines{R"({"r":1})", R"({"r":2})"}));
+}
+
+TEST(RelayLoop, PayloadsOfEveryShortLengthArriveWhole) {
+  Session s;
+  std::string expected;
+  for (std::size_t length = 1; length <= 300; ++length) {
+    std::string message(length, static_cast<char>('a' + length % 26));
+    s.os.stdin_data += frame(message);
+    expected += message + "\n";
+  }
+  s.os.app_answers = [](std::string_view line) {
+    return std::string(line) + "\n";
+  };
+  s.run();
+  EXPECT_EQ(s.os.sent_to_app, expected);
+  EXPECT_EQ(frames_in(s.os.stdout_data)->size(), 300u);
 }
 
 TEST(RelayLoop, LengthLimitsAreInclusive) {
@@ -187,7 +205,8 @@ TEST(RelayLoop, AppFailuresEndTheLoopWithTheirOwnLine) {
     Lines lines = s.run();
     EXPECT_EQ(lines[lines.size() - 2], c.line);
     EXPECT_EQ(lines.back(), "Proxy loop ended after 1 messages");
-    EXPECT_TRUE(s.os.stdout_data.empty()) << "an unanswered message got a frame";
+    EXPECT_TRUE(s.os.stdout_data.empty())
+        << "an unanswered message got a frame";
     EXPECT_TRUE(s.result.has_value());
   }
 }
@@ -219,7 +238,8 @@ TEST(RelayLoop, SendFailuresNameTheStepThatFailed) {
   Session zero;
   zero.os.stdin_data = frame("{}");
   zero.os.send_script = {0};
-  EXPECT_EQ(zero.run()[4], "Error writing to app: failed to write whole buffer");
+  EXPECT_EQ(zero.run()[4],
+            "Error writing to app: failed to write whole buffer");
 }
 
 TEST(RelayLoop, WriteFailuresToChromeNameTheStep) {
@@ -231,12 +251,16 @@ TEST(RelayLoop, WriteFailuresToChromeNameTheStep) {
   };
   const Case cases[] = {
       // Small frames leave the host at the flush.
-      {"{}\n", {std::unexpected(gone)}, "Error flushing to Chrome: gone (os error 232)"},
+      {"{}\n",
+       {std::unexpected(gone)},
+       "Error flushing to Chrome: gone (os error 232)"},
       // A frame larger than the writer's buffer goes out with its bytes.
-      {std::string(3000, 'b') + "\n", {std::unexpected(gone)},
+      {std::string(3000, 'b') + "\n",
+       {std::unexpected(gone)},
        "Error writing response to Chrome: gone (os error 232)"},
       // A length prefix holding a line feed (10 bytes) goes out at once.
-      {"0123456789\n", {std::unexpected(gone)},
+      {"0123456789\n",
+       {std::unexpected(gone)},
        "Error writing length to Chrome: gone (os error 232)"},
       {"{}\n", {0}, "Error flushing to Chrome: failed to write whole buffer"},
   };
@@ -261,7 +285,8 @@ TEST(RelayLoop, PreparationFailuresAreReturned) {
   EXPECT_FALSE(timeout.os.stdin_touched);
 
   Session duplicate;
-  duplicate.os.duplicate_error = IoError::system(10093, ErrorKind::Uncategorized);
+  duplicate.os.duplicate_error =
+      IoError::system(10093, ErrorKind::Uncategorized);
   EXPECT_EQ(duplicate.run(), Lines{"Setting up communication channels..."});
   EXPECT_FALSE(duplicate.result.has_value());
 }

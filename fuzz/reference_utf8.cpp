@@ -1,0 +1,75 @@
+#include "reference_utf8.h"
+
+#include <array>
+#include <cstdint>
+
+namespace tavorin::fuzzing {
+
+namespace {
+
+struct ByteRange {
+  std::uint8_t low;
+  std::uint8_t high;
+};
+
+struct WellFormed {
+  std::size_t length;
+  std::array<ByteRange, 4> bytes;
+};
+
+constexpr ByteRange TAIL{0x80, 0xBF};
+
+// One row per line of the table of well-formed UTF-8 byte sequences.
+constexpr std::array<WellFormed, 9> TABLE = {{
+    {1, {{{0x00, 0x7F}}}},
+    {2, {{{0xC2, 0xDF}, TAIL}}},
+    {3, {{{0xE0, 0xE0}, {0xA0, 0xBF}, TAIL}}},
+    {3, {{{0xE1, 0xEC}, TAIL, TAIL}}},
+    {3, {{{0xED, 0xED}, {0x80, 0x9F}, TAIL}}},
+    {3, {{{0xEE, 0xEF}, TAIL, TAIL}}},
+    {4, {{{0xF0, 0xF0}, {0x90, 0xBF}, TAIL, TAIL}}},
+    {4, {{{0xF1, 0xF3}, TAIL, TAIL, TAIL}}},
+    {4, {{{0xF4, 0xF4}, {0x80, 0x8F}, TAIL, TAIL}}},
+}};
+
+bool in(ByteRange range, char c) {
+  auto b = static_cast<std::uint8_t>(c);
+  return b >= range.low && b <= range.high;
+}
+
+// How many bytes of the row match from `at`.
+std::size_t matched(const WellFormed& row, std::string_view bytes,
+                    std::size_t at) {
+  std::size_t n = 0;
+  while (n < row.length && at + n < bytes.size() &&
+         in(row.bytes[n], bytes[at + n])) {
+    ++n;
+  }
+  return n;
+}
+
+}  // namespace
+
+std::string reference_decode(std::string_view bytes) {
+  std::string out;
+  std::size_t at = 0;
+  while (at < bytes.size()) {
+    std::size_t advance = 1;
+    bool complete = false;
+    for (const WellFormed& row : TABLE) {
+      if (!in(row.bytes[0], bytes[at])) continue;
+      advance = matched(row, bytes, at);
+      complete = advance == row.length;
+      break;
+    }
+    if (complete) {
+      out.append(bytes.substr(at, advance));
+    } else {
+      out.append("\xEF\xBF\xBD");
+    }
+    at += advance;
+  }
+  return out;
+}
+
+}  // namespace tavorin::fuzzing
