@@ -1,13 +1,15 @@
 #!/usr/bin/env python3
 """Draws the program's icon: a white bridge arc and deck on a blue rounded
 square, rendered with 4x4 supersampling at each size and written as one .ico
-of 32-bit images with alpha (16 to 256 pixels).
+of 32-bit images with alpha (16 to 256 pixels). The 256-pixel image is stored
+as PNG, as Windows expects, which keeps the program small.
 
 Usage: draw_icon.py OUTPUT.ico
 """
 import math
 import struct
 import sys
+import zlib
 
 SIZES = (16, 24, 32, 48, 64, 96, 128, 256)
 SAMPLES = 4
@@ -64,8 +66,26 @@ def bitmap(size):
     return header + bytes(rows) + bytes(mask_row * size)
 
 
+def png(size):
+    """The image as an RGBA PNG, for the largest size."""
+    raw = bytearray()
+    for py in range(size):
+        raw.append(0)
+        for px in range(size):
+            raw += bytes(pixel(size, px, py))
+
+    def chunk(kind, data):
+        body = kind + data
+        return struct.pack(">I", len(data)) + body + struct.pack(
+            ">I", zlib.crc32(body))
+
+    header = struct.pack(">IIBBBBB", size, size, 8, 6, 0, 0, 0)
+    return (b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", header) +
+            chunk(b"IDAT", zlib.compress(bytes(raw), 9)) + chunk(b"IEND", b""))
+
+
 def main(path):
-    images = [bitmap(size) for size in SIZES]
+    images = [png(size) if size == 256 else bitmap(size) for size in SIZES]
     directory = struct.pack("<HHH", 0, 1, len(images))
     offset = 6 + 16 * len(images)
     entries = b""

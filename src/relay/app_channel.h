@@ -3,6 +3,7 @@
 #include <array>
 #include <chrono>
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -47,7 +48,7 @@ void disable_send_delay(Platform& os, const Socket& socket);
 
 Result<AppReader> open_app_reader(Platform& os, const Socket& socket);
 
-enum class LineStep { Text, Newline };
+enum class LineStep : std::uint8_t { Text, Newline };
 
 struct SendLineError {
   LineStep step;

@@ -22,7 +22,7 @@ Result<std::uint32_t> read_frame_length(Platform& os);
 // whole buffer".
 Result<std::string> read_frame_payload(Platform& os, std::uint32_t length);
 
-enum class FrameStep { Length, Bytes, Flush };
+enum class FrameStep : std::uint8_t { Length, Bytes, Flush };
 
 struct FrameError {
   FrameStep step;

@@ -12,7 +12,7 @@ namespace tavorin {
 
 namespace {
 
-enum class Turn { Next, End };
+enum class Turn : std::uint8_t { Next, End };
 
 std::string_view frame_step_template(FrameStep step) {
   switch (step) {

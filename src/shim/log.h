@@ -39,7 +39,7 @@ class LogValue {
 
  private:
   Type type_;
-  std::string_view text_{};
+  std::string_view text_;
   std::int64_t signed_ = 0;
   std::uint64_t unsigned_ = 0;
   IoError error_ = IoError::kind_only(ErrorKind::Uncategorized);

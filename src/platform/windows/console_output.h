@@ -1,0 +1,20 @@
+#pragma once
+
+#include <cstddef>
+#include <string_view>
+
+#include "platform/io_error.h"
+#include "platform/windows/win32.h"
+#include "platform/windows/windows_platform.h"
+
+namespace tavorin {
+
+// Writes UTF-8 text to a console. A console that is not set to UTF-8 gets
+// the text as UTF-16, so every character shows whatever its code page; a
+// character cut off at the end of the bytes is kept in `carry` and
+// completed by the next write. Returns how many of the bytes were taken.
+// Allocates nothing, so that even a report of exhausted memory can use it.
+Result<std::size_t> write_console(HANDLE console, ConsoleCarry& carry,
+                                  std::string_view bytes);
+
+}  // namespace tavorin

@@ -1,0 +1,13 @@
+#include "platform/windows/active_platform.h"
+#include "platform/windows/windows_platform.h"
+#include "shim/host.h"
+
+// Where Windows starts the program (the linker's entry point). There is no
+// C runtime to set anything up first and no static constructor to run, so
+// the platform lives on this stack. The host always ends through
+// ExitProcess: returning from here would leave the exit status to chance.
+extern "C" [[noreturn]] void tavorin_start() {
+  tavorin::WindowsPlatform os;
+  tavorin::set_active_platform(&os);
+  os.exit_process(tavorin::run_host(os));
+}

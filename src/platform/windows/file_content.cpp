@@ -1,0 +1,98 @@
+#include <array>
+#include <limits>
+#include <vector>
+
+#include "platform/transfer.h"
+#include "platform/windows/file_sharing.h"
+#include "platform/windows/owned_handle.h"
+#include "platform/windows/wide_text.h"
+#include "platform/windows/windows_error.h"
+#include "platform/windows/windows_platform.h"
+#include "relay/utf8.h"
+
+namespace tavorin {
+
+namespace {
+
+DWORD clamp_to_dword(std::size_t size) {
+  constexpr std::size_t LARGEST = std::numeric_limits<DWORD>::max();
+  return static_cast<DWORD>(size < LARGEST ? size : LARGEST);
+}
+
+Result<std::size_t> read_some(HANDLE file, std::span<char> buffer) {
+  DWORD got = 0;
+  if (!ReadFile(file, buffer.data(), clamp_to_dword(buffer.size()), &got,
+                nullptr)) {
+    return std::unexpected(last_error());
+  }
+  return got;
+}
+
+Result<std::size_t> write_some(HANDLE file, std::string_view bytes) {
+  DWORD written = 0;
+  if (!WriteFile(file, bytes.data(), clamp_to_dword(bytes.size()), &written,
+                 nullptr)) {
+    return std::unexpected(last_error());
+  }
+  return written;
+}
+
+Result<std::string> read_to_end(HANDLE file) {
+  std::string content;
+  std::array<char, 4096> chunk{};
+  for (;;) {
+    Result<std::size_t> got = read_some(file, chunk);
+    if (!got) {
+      if (got.error().kind() == ErrorKind::Interrupted) continue;
+      return std::unexpected(got.error());
+    }
+    if (*got == 0) return content;
+    content.append(chunk.data(), *got);
+  }
+}
+
+Status truncate_to_empty(HANDLE file) {
+  FILE_END_OF_FILE_INFO end_of_file{};
+  end_of_file.EndOfFile.QuadPart = 0;
+  if (!SetFileInformationByHandle(file, FileEndOfFileInfo, &end_of_file,
+                                  sizeof end_of_file)) {
+    return std::unexpected(last_error());
+  }
+  return {};
+}
+
+}  // namespace
+
+Result<std::string> WindowsPlatform::read_text_file(std::string_view path) {
+  std::vector<wchar_t> wide = to_wide_path(path);
+  OwnedHandle file(CreateFileW(wide.data(), GENERIC_READ, SHARE_EVERYTHING,
+                               nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
+                               nullptr));
+  if (!file.is_open()) return std::unexpected(last_error());
+  Result<std::string> content = read_to_end(file.get());
+  if (content && !is_valid_utf8(*content)) {
+    return std::unexpected(INVALID_UTF8_ERROR);
+  }
+  return content;
+}
+
+Status WindowsPlatform::write_file(std::string_view path,
+                                   std::string_view content) {
+  std::vector<wchar_t> wide = to_wide_path(path);
+  OwnedHandle file(CreateFileW(wide.data(), GENERIC_WRITE, SHARE_EVERYTHING,
+                               nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+                               nullptr));
+  if (!file.is_open()) return std::unexpected(last_error());
+  // OPEN_ALWAYS keeps what an existing file holds; the old content must not
+  // outlive the new.
+  if (GetLastError() == ERROR_ALREADY_EXISTS) {
+    if (Status emptied = truncate_to_empty(file.get()); !emptied) {
+      return emptied;
+    }
+  }
+  return write_fully(
+      [&](std::string_view rest) { return write_some(file.get(), rest); },
+      content);
+}
+
+}  // namespace tavorin

@@ -1,0 +1,23 @@
+#pragma once
+
+#include <cstdint>
+
+#include "platform/io_error.h"
+#include "platform/windows/win32.h"
+
+namespace tavorin {
+
+inline IoError windows_error(DWORD code) {
+  auto signed_code = static_cast<std::int32_t>(code);
+  return IoError::system(signed_code, windows_error_kind(signed_code));
+}
+
+// The error of the kernel32 call that just failed.
+inline IoError last_error() { return windows_error(GetLastError()); }
+
+// The error of the Windows Sockets call that just failed.
+inline IoError last_socket_error() {
+  return windows_error(static_cast<DWORD>(WSAGetLastError()));
+}
+
+}  // namespace tavorin
