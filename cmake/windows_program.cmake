@@ -8,6 +8,7 @@ add_library(tavorin_windows STATIC
   src/platform/windows/console_input.cpp
   src/platform/windows/console_output.cpp
   src/platform/windows/file_content.cpp
+  src/platform/windows/message_text.cpp
   src/platform/windows/path_exists.cpp
   src/platform/windows/process_exit.cpp
   src/platform/windows/raw_stream.cpp
