@@ -21,7 +21,7 @@ test: build
 	ctest --preset native
 
 demo: build
-	scripts/demo.sh
+	python3 scripts/demo.py .
 
 clean:
 	rm -rf build
