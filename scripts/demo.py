@@ -7,6 +7,7 @@ Usage: demo.py BUILD_DIR (the folder holding build/native and build/windows)
 """
 import json
 import os
+import shutil
 import struct
 import subprocess
 import sys
@@ -28,6 +29,12 @@ def frames(data):
     if data:
         raise SystemExit(f"stray bytes on the host's standard output: {data!r}")
     return answers
+
+
+def wine64():
+    # The 64-bit loader itself: the "wine" wrapper warns about a missing
+    # 32-bit Wine on every start.
+    return shutil.which("wine64") or "/usr/lib/wine/wine64"
 
 
 def start_app(app, temp_dir):
@@ -76,7 +83,7 @@ def main():
                 wine_env = dict(os.environ, WINEPREFIX=prefix, WINEDEBUG="-all",
                                 TAVORIN_TEST_TMP="Z:" + temp_dir.replace("/", "\\"))
                 ok &= run_host("Windows host under Wine: build/windows/tavorin_shim.exe",
-                               ["wine", exe], wine_env)
+                               [wine64(), exe], wine_env)
             finally:
                 subprocess.run(["sh", os.path.join(root, "scripts/wine_prefix.sh"),
                                 "stop", prefix], check=False)

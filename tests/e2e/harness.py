@@ -1,0 +1,283 @@
+"""Runs the real host program, natively or under Wine, against the example
+desktop app, with real pipes, a temporary directory of each test's own and
+real TCP on 127.0.0.1.
+
+Settings come from the environment (CTest sets them):
+  TAVORIN_E2E_PROGRAM  native (default) or wine
+  TAVORIN_SHIM         the native program
+  TAVORIN_SHIM_EXE     the Windows program, run under Wine
+  TAVORIN_EXAMPLE_APP  the example desktop app
+  WINEPREFIX           a prefix prepared by scripts/wine_prefix.sh start
+"""
+
+import os
+import select
+import shutil
+import socket
+import subprocess
+import tempfile
+import time
+import unittest
+from dataclasses import dataclass
+
+import frames
+
+# Longest that any single run of the host may take before it counts as hung.
+HOST_DEADLINE = 30
+APP_START_DEADLINE = 10
+
+
+class NativeRunner:
+    name = "native"
+    # errno of a receive that outlasts SO_RCVTIMEO (EAGAIN)
+    timeout_code = 11
+
+    def __init__(self):
+        self.program = os.environ.get("TAVORIN_SHIM", "")
+
+    def missing(self):
+        if not os.access(self.program, os.X_OK):
+            return f"the native host is not built: {self.program!r}"
+        return None
+
+    def command(self):
+        return [self.program]
+
+    def environment(self, temp_dir):
+        return dict(os.environ, TMPDIR=temp_dir)
+
+    def shown_path(self, temp_dir, name):
+        return f"{temp_dir}/{name}"
+
+
+class WineRunner:
+    name = "wine"
+    timeout_code = 10060  # WSAETIMEDOUT
+
+    def __init__(self):
+        self.exe = os.environ.get("TAVORIN_SHIM_EXE", "")
+        self.wine = shutil.which("wine64") or "/usr/lib/wine/wine64"
+
+    def missing(self):
+        if not os.path.isfile(self.exe):
+            return (f"{self.exe} is not built yet (cmake --preset windows && "
+                    "cmake --build --preset windows)")
+        if not os.access(self.wine, os.X_OK):
+            return "Wine (wine64) is not installed"
+        if not os.environ.get("WINEPREFIX"):
+            return "WINEPREFIX is not set (see scripts/wine_prefix.sh)"
+        return None
+
+    def command(self):
+        return [self.wine, self.exe]
+
+    def environment(self, temp_dir):
+        # The prefix's TEMP and TMP expand this variable, so each run gets
+        # its own temporary directory; Z: is the Unix root.
+        return dict(os.environ, WINEDEBUG="-all",
+                    TAVORIN_TEST_TMP=self.windows_path(temp_dir))
+
+    def shown_path(self, temp_dir, name):
+        return self.windows_path(temp_dir) + "\\" + name
+
+    @staticmethod
+    def windows_path(path):
+        return "Z:" + path.replace("/", "\\")
+
+
+def make_runner(name=None):
+    name = name or os.environ.get("TAVORIN_E2E_PROGRAM", "native")
+    return {"native": NativeRunner, "wine": WineRunner}[name]()
+
+
+@dataclass
+class HostRun:
+    status: int
+    stdout: bytes
+    stderr: bytes
+    seconds: float
+
+    def __post_init__(self):
+        # Checked for every run: standard output holds whole frames only.
+        self.frames = frames.decode_frames(self.stdout)
+        self.log = frames.parse_log(self.stderr)
+
+
+def wait_readable(fd, deadline, what):
+    if not select.select([fd], [], [], max(0.0, deadline - time.monotonic()))[0]:
+        raise AssertionError(f"timed out waiting for {what}")
+
+
+class ExampleApp:
+    """The example desktop app, started with the given options; it records
+    every line it receives."""
+
+    def __init__(self, program, temp_dir, options):
+        self.record_path = os.path.join(temp_dir, "received_by_app")
+        self.process = subprocess.Popen(
+            [program, "--temp-dir", temp_dir, "--record", self.record_path,
+             *map(str, options)], stdin=subprocess.DEVNULL,
+            stdout=subprocess.PIPE)
+        deadline = time.monotonic() + APP_START_DEADLINE
+        wait_readable(self.process.stdout, deadline, "the example app")
+        line = self.process.stdout.readline().decode()
+        if not line.startswith("listening on "):
+            self.stop()
+            raise AssertionError(f"the example app did not start: {line!r}")
+        self.port = int(line.split()[-1])
+
+    def received(self) -> bytes:
+        with open(self.record_path, "rb") as record:
+            return record.read()
+
+    def stop(self):
+        if self.process.poll() is None:
+            self.process.terminate()
+        try:
+            self.process.wait(APP_START_DEADLINE)
+        except subprocess.TimeoutExpired:
+            self.process.kill()
+            self.process.wait()
+        self.process.stdout.close()
+
+
+def echo(message: bytes) -> bytes:
+    """The example app's normal answer to a JSON message."""
+    return b'{"ok":true,"echo":' + message + b"}"
+
+
+class HostSession:
+    """The host with its standard input kept open, for exchanges one frame
+    at a time."""
+
+    def __init__(self, command, env):
+        self.log_file = tempfile.TemporaryFile()
+        self.started = time.monotonic()
+        self.process = subprocess.Popen(command, env=env, stdin=subprocess.PIPE,
+                                        stdout=subprocess.PIPE,
+                                        stderr=self.log_file)
+        self.stdout = b""
+
+    def send(self, payload: bytes):
+        self.process.stdin.write(frames.encode_frame(payload))
+        self.process.stdin.flush()
+
+    def _read(self, count, deadline):
+        fd = self.process.stdout.fileno()
+        while len(self.stdout) < count:
+            wait_readable(fd, deadline, "a frame from the host")
+            chunk = os.read(fd, 1 << 16)
+            if not chunk:
+                raise AssertionError("the host closed standard output")
+            self.stdout += chunk
+
+    def receive(self) -> bytes:
+        deadline = time.monotonic() + HOST_DEADLINE
+        self._read(4, deadline)
+        length = int.from_bytes(self.stdout[:4], "little")
+        self._read(4 + length, deadline)
+        payload = self.stdout[4:4 + length]
+        self.stdout = self.stdout[4 + length:]
+        return payload
+
+    def finish(self) -> HostRun:
+        try:  # closes standard input: the end of input
+            rest, _ = self.process.communicate(timeout=HOST_DEADLINE)
+        except subprocess.TimeoutExpired:
+            self.process.kill()
+            self.process.communicate()
+            raise AssertionError("the host did not end after end of input")
+        self.log_file.seek(0)
+        return HostRun(self.process.returncode, self.stdout + rest,
+                       self.log_file.read(), time.monotonic() - self.started)
+
+
+def free_port_holder() -> socket.socket:
+    """A socket bound to a free loopback port and not listening: a connect
+    to that port is refused, and no one else can take the port meanwhile."""
+    holder = socket.socket()
+    holder.bind(("127.0.0.1", 0))
+    return holder
+
+
+class HostTestCase(unittest.TestCase):
+    """Base of every end-to-end test; `runner` knows how to start the
+    program under test."""
+
+    @classmethod
+    def setUpClass(cls):
+        cls.runner = make_runner()
+        reason = cls.runner.missing()
+        if reason:
+            raise unittest.SkipTest(reason)
+
+    def setUp(self):
+        self.temp_dir = tempfile.mkdtemp(prefix="tavorin-e2e-")
+        self.addCleanup(shutil.rmtree, self.temp_dir, ignore_errors=True)
+
+    def path(self, name):
+        return os.path.join(self.temp_dir, name)
+
+    def shown(self, name):
+        """The file's path as the host names it in the log."""
+        return self.runner.shown_path(self.temp_dir, name)
+
+    def write_file(self, name, content: bytes = b""):
+        with open(self.path(name), "wb") as f:
+            f.write(content)
+
+    def start_app(self, *options) -> ExampleApp:
+        program = os.environ.get("TAVORIN_EXAMPLE_APP", "")
+        if not os.access(program, os.X_OK):
+            self.fail(f"the example app is not built: {program!r} "
+                      "(examples/ must be part of the native build)")
+        app = ExampleApp(program, self.temp_dir, options)
+        self.addCleanup(app.stop)
+        return app
+
+    def run_host(self, messages=(), *, raw=b"", stdin=None, stderr=None,
+                 close_stderr=False) -> HostRun:
+        """Runs the host once; `messages` go in as frames, then `raw` bytes,
+        then end of input. A given `stdin` file descriptor replaces both."""
+        started = time.monotonic()
+        process = subprocess.Popen(
+            self.runner.command(), env=self.runner.environment(self.temp_dir),
+            stdin=subprocess.PIPE if stdin is None else stdin,
+            stdout=subprocess.PIPE,
+            stderr=subprocess.PIPE if stderr is None else stderr,
+            preexec_fn=(lambda: os.close(2)) if close_stderr else None)
+        data = b"".join(map(frames.encode_frame, messages)) + raw
+        try:
+            out, err = process.communicate(None if stdin is not None else data,
+                                           timeout=HOST_DEADLINE)
+        except subprocess.TimeoutExpired:
+            process.kill()
+            out, err = process.communicate()
+            self.fail(f"the host ran longer than {HOST_DEADLINE} s; "
+                      f"log so far:\n{(err or b'').decode(errors='replace')}")
+        return HostRun(process.returncode, out, err or b"",
+                       time.monotonic() - started)
+
+    def session(self) -> HostSession:
+        host = HostSession(self.runner.command(),
+                           self.runner.environment(self.temp_dir))
+        self.addCleanup(lambda: host.process.poll() is None and
+                        host.process.kill())
+        return host
+
+
+class RelayTestCase(HostTestCase):
+
+    def relay(self, messages=(), *app_options, raw=b""):
+        """Runs a whole session with the example app and returns the run and
+        the log lines of the relay loop, between the channel set-up and the
+        two success lines, which every ending of the loop shares."""
+        self.app = self.start_app("--mode", "prod", *app_options)
+        run = self.run_host(messages, raw=raw)
+        self.assertEqual(run.status, 0, run.log)
+        head = (frames.STARTUP + frames.detected(prod=True) +
+                frames.connected_through_port_file(self.app.port) +
+                frames.CHANNELS_READY)
+        self.assertEqual(run.log[:len(head)], head)
+        self.assertEqual(run.log[-2:], frames.SUCCESS)
+        return run, run.log[len(head):-2]
