@@ -6,6 +6,7 @@ set -euo pipefail
 packages=(
   cmake make g++ googletest libgtest-dev libgmock-dev python3
   g++-mingw-w64-x86-64-win32 binutils-mingw-w64-x86-64 wine wine64
+  chromium icoutils clang-19 libclang-rt-19-dev clang-tidy-19 cppcheck
 )
 packages+=("$@")
 

@@ -1,6 +1,7 @@
 #include "answers.h"
 
 #include <cstdio>
+#include <string>
 
 #include "json_check.h"
 
@@ -45,6 +46,9 @@ std::string answer_bytes(const AppOptions& options, std::string_view line) {
   if (options.long_answer > 0) {
     // {"pad":"xxxx"}: eight bytes before the padding, two after.
     return R"({"pad":")" + std::string(options.long_answer - 10, 'x') + "\"}\n";
+  }
+  if (options.ack) {
+    return R"({"ok":true,"bytes":)" + std::to_string(line.size()) + "}\n";
   }
   std::string answer = echo_answer(line);
   std::string bytes = options.padded ? "  " + answer + "  \n" : answer + '\n';

@@ -12,7 +12,7 @@ constexpr const char* USAGE =
     "usage: tavorin_example_app [--mode dev|prod] [--temp-dir DIR] [--port N]\n"
     "         [--no-port-file] [--record FILE] [--silent] [--close-after N]\n"
     "         [--two-lines] [--long-answer N] [--invalid-utf8] [--crlf-only]\n"
-    "         [--slow MS] [--padded]\n";
+    "         [--slow MS] [--padded] [--ack]\n";
 
 bool parse_number(const char* text, long low, long high, long& value) {
   errno = 0;
@@ -69,6 +69,8 @@ std::optional<AppOptions> parse_options(int argc, char** argv) {
       options.crlf_only = true;
     } else if (name == "--padded") {
       options.padded = true;
+    } else if (name == "--ack") {
+      options.ack = true;
     } else {
       ok = false;
     }

@@ -24,6 +24,10 @@ struct AppOptions {
   bool crlf_only = false;
   int slow_ms = 0;
   bool padded = false;
+  // Answers with the count of bytes received instead of an echo, so that an
+  // answer stays small when the message is large (a browser refuses answers
+  // over 1 MiB from a host).
+  bool ack = false;
 };
 
 // Reads the command line; on a mistake prints the reason and the usage to
