@@ -1,6 +1,6 @@
 # Thin wrapper over the CMake presets: `make demo` and `make test` are the
 # two commands a newcomer needs.
-.PHONY: all deps build native windows test demo clean
+.PHONY: all deps build native windows sanitize analyze fuzz test demo bench soak clean
 
 all: build
 
@@ -17,7 +17,21 @@ windows:
 
 build: deps native windows
 
-test: build
+# The unit tests and the Linux end-to-end tests again, under AddressSanitizer
+# and UndefinedBehaviorSanitizer.
+sanitize: deps
+	cmake --preset sanitize >/dev/null
+	cmake --build --preset sanitize
+	ctest --preset sanitize
+
+analyze: deps
+	scripts/analyze.sh
+
+fuzz: deps
+	scripts/fuzz.sh $(or $(FUZZ_SECONDS),30)
+
+# Everything, the plain test run last so that its summary closes the output.
+test: build analyze fuzz sanitize
 	ctest --preset native
 
 demo: build
