@@ -34,6 +34,10 @@ fuzz: deps
 test: build analyze fuzz sanitize
 	ctest --preset native
 
+# The long runs: 100,000 messages through one session, 1,000 launches.
+soak: native
+	python3 tests/soak/soak.py --shim build/native/tavorin_shim --app build/native/tavorin_example_app
+
 demo: build
 	python3 scripts/demo.py .
 
