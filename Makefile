@@ -34,6 +34,10 @@ fuzz: deps
 test: build analyze fuzz sanitize
 	ctest --preset native
 
+# Figures for the host beside the floor relay and a Python host; not a test.
+bench: native windows
+	build/native/relay_bench
+
 # The long runs: 100,000 messages through one session, 1,000 launches.
 soak: native
 	python3 tests/soak/soak.py --shim build/native/tavorin_shim --app build/native/tavorin_example_app
