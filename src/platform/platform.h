@@ -64,6 +64,13 @@ class Platform {
   virtual Result<SocketHandle> duplicate_socket(SocketHandle socket) = 0;
   virtual Result<std::size_t> send(SocketHandle socket,
                                    std::string_view bytes) = 0;
+  // A send that the rest of the same line follows at once: where the system
+  // can, the bytes wait for that rest, so that a short line leaves as one
+  // segment and the app wakes once for it.
+  virtual Result<std::size_t> send_part(SocketHandle socket,
+                                        std::string_view bytes) {
+    return send(socket, bytes);
+  }
   // 0 bytes is the end of the stream, a connection shut down included.
   virtual Result<std::size_t> receive(SocketHandle socket,
                                       std::span<char> buffer) = 0;
@@ -75,6 +82,14 @@ class Platform {
   virtual Result<std::size_t> read_stdin(std::span<char> buffer) = 0;
   virtual Result<std::size_t> write_stdout(std::string_view bytes) = 0;
   virtual Result<std::size_t> write_stderr(std::string_view bytes) = 0;
+
+  // Several pieces in order, in one system write where the system can, so
+  // that a frame or a log line costs one wake-up of the reader. Returns the
+  // count of bytes taken, which may end inside any piece.
+  virtual Result<std::size_t> write_stdout_pieces(
+      std::span<const std::string_view> pieces);
+  virtual Result<std::size_t> write_stderr_pieces(
+      std::span<const std::string_view> pieces);
 
   // The system's text for an error code, never failing.
   virtual std::string system_message(std::int32_t code) = 0;

@@ -58,7 +58,22 @@ Status StdoutWriter::write_buffered(std::string_view bytes) {
   return {};
 }
 
+Status StdoutWriter::write_large(std::string_view bytes) {
+  // What waits in the buffer and the large write leave together; either
+  // way the buffer is empty afterwards.
+  std::string_view buffered(buffer_.data(), used_);
+  used_ = 0;
+  return write_pieces_fully(
+      [this](std::span<const std::string_view> pieces) {
+        return os_.write_stdout_pieces(pieces);
+      },
+      std::array<std::string_view, 2>{buffered, bytes});
+}
+
 Status StdoutWriter::write_all(std::string_view bytes) {
+  // A write at least as large as the buffer goes straight through, whatever
+  // line feeds it holds, so a large frame is never searched byte by byte.
+  if (bytes.size() >= CAPACITY) return write_large(bytes);
   std::size_t last_newline = bytes.rfind('\n');
   if (last_newline == std::string_view::npos) return write_buffered(bytes);
   std::string_view lines = bytes.substr(0, last_newline + 1);

@@ -51,6 +51,7 @@ class StdoutWriter {
 
  private:
   Status write_buffered(std::string_view bytes);
+  Status write_large(std::string_view bytes);
   Status write_direct(std::string_view bytes);
 
   Platform& os_;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <algorithm>
+#include <array>
 #include <cstddef>
 #include <span>
 #include <string_view>
@@ -22,6 +24,30 @@ Status write_fully(WriteSome&& write_some, std::string_view bytes) {
     bytes.remove_prefix(*written);
   }
   return {};
+}
+
+// Moves every byte of the pieces through a gathered "write some" operation,
+// with the same rules as write_fully.
+template <std::size_t N, typename WritePieces>
+Status write_pieces_fully(WritePieces&& write_some,
+                          std::array<std::string_view, N> pieces) {
+  std::span<std::string_view> rest(pieces);
+  for (;;) {
+    while (!rest.empty() && rest.front().empty()) rest = rest.subspan(1);
+    if (rest.empty()) return {};
+    Result<std::size_t> written = write_some(rest);
+    if (!written) {
+      if (written.error().kind() == ErrorKind::Interrupted) continue;
+      return std::unexpected(written.error());
+    }
+    if (*written == 0) return std::unexpected(WRITE_ZERO_ERROR);
+    for (std::size_t taken = *written; taken > 0 && !rest.empty();) {
+      std::size_t step = std::min(taken, rest.front().size());
+      rest.front().remove_prefix(step);
+      taken -= step;
+      if (rest.front().empty()) rest = rest.subspan(1);
+    }
+  }
 }
 
 // Fills the whole buffer through a "read some" operation; input that ends

@@ -18,25 +18,26 @@ inline constexpr std::chrono::milliseconds APP_READ_TIMEOUT{5000};
 inline constexpr std::size_t APP_READER_CAPACITY = 8192;
 
 // Reads the app's answers through its own handle to the connection, so that
-// bytes after one answer line wait in the buffer for the next message.
+// bytes after one answer line wait for the next message.
 class AppReader {
  public:
   AppReader(Platform& os, Socket socket)
       : os_(os), socket_(std::move(socket)) {}
 
   // Every byte up to and including the next line feed, or up to the end of
-  // the stream, appended to `line` (which is cleared first). Returns the
-  // count of bytes; 0 means the app closed the connection.
+  // the stream, in `line` (which is cleared first). Returns the count of
+  // bytes; 0 means the app closed the connection.
   Result<std::size_t> read_line(std::string& line);
 
  private:
-  Result<std::size_t> fill();
+  bool take_pending(std::string& line);
+  Result<std::size_t> receive_into(std::string& line);
 
   Platform& os_;
   Socket socket_;
-  std::array<char, APP_READER_CAPACITY> buffer_{};
-  std::size_t start_ = 0;
-  std::size_t end_ = 0;
+  // Bytes received after the line feed of an earlier answer.
+  std::string pending_;
+  std::size_t pending_start_ = 0;
 };
 
 Status set_app_read_timeout(Platform& os, const Socket& socket);

@@ -97,7 +97,10 @@ Status run_proxy(Platform& os, Socket connection) {
   write_log_line(os, "Proxy mode active - ready to relay messages");
 
   std::int32_t message_count = 0;
+  // Room for the usual answer from the start, so that a large one is not
+  // copied as it grows; pages no answer reaches are never touched.
   std::string response;
+  response.reserve(MAX_MESSAGE_LENGTH + APP_READER_CAPACITY);
   while (relay_one_message(os, connection, *reader, message_count, response) ==
          Turn::Next) {
   }

@@ -61,10 +61,13 @@ Scan scan_character(std::string_view bytes, std::size_t at) {
   return {length, true};
 }
 
-bool all_ascii(const char* eight_bytes) {
-  std::uint64_t word = 0;
-  std::memcpy(&word, eight_bytes, sizeof word);
-  return (word & 0x8080808080808080ULL) == 0;
+constexpr std::size_t ASCII_BLOCK = 32;
+
+bool all_ascii(const char* block) {
+  std::uint64_t words[ASCII_BLOCK / 8];
+  std::memcpy(words, block, ASCII_BLOCK);
+  return ((words[0] | words[1] | words[2] | words[3]) &
+          0x8080808080808080ULL) == 0;
 }
 
 }  // namespace
@@ -72,9 +75,9 @@ bool all_ascii(const char* eight_bytes) {
 std::size_t valid_utf8_prefix(std::string_view bytes) {
   std::size_t at = 0;
   while (at < bytes.size()) {
-    // JSON is mostly ASCII: skip it a word at a time.
-    if (at + 8 <= bytes.size() && all_ascii(bytes.data() + at)) {
-      at += 8;
+    // JSON is mostly ASCII: skip it a block at a time.
+    if (at + ASCII_BLOCK <= bytes.size() && all_ascii(bytes.data() + at)) {
+      at += ASCII_BLOCK;
       continue;
     }
     Scan scan = scan_character(bytes, at);

@@ -1,104 +1,80 @@
 #include "shim/log.h"
 
 #include <charconv>
-#include <cstring>
 
 #include "platform/fatal_error.h"
 #include "platform/platform.h"
+#include "platform/transfer.h"
 #include "shim/error_text.h"
 
 namespace tavorin {
 
 namespace {
 
-// Collects a line's small pieces so that a usual line costs one write, while
-// a long value (a whole message) goes out as it is instead of being copied.
-class LineWriter {
+// The most values any log line of the host carries, with room to spare.
+constexpr std::size_t MAX_VALUES = 4;
+constexpr std::size_t MAX_PIECES = 2 * MAX_VALUES + 3;
+
+// A value rendered for the line: numbers in a small array of their own,
+// error texts in a string, text taken as it is (a whole message is never
+// copied for its log line).
+class RenderedValue {
  public:
-  explicit LineWriter(Platform& os) : os_(os) {}
-
-  void append(std::string_view text) {
-    if (used_ + text.size() > buffer_.size()) flush();
-    if (text.size() > buffer_.size()) {
-      write_piece(text);
-      return;
+  std::string_view render(Platform& os, const LogValue& value) {
+    switch (value.type()) {
+      case LogValue::Type::Text: return value.text();
+      case LogValue::Type::Signed: return digits(value.signed_number());
+      case LogValue::Type::Unsigned: return digits(value.unsigned_number());
+      case LogValue::Type::Error:
+        error_text_ = error_text(os, value.error());
+        return error_text_;
     }
-    std::memcpy(buffer_.data() + used_, text.data(), text.size());
-    used_ += text.size();
-  }
-
-  template <typename Number>
-  void append_number(Number number) {
-    std::array<char, 24> digits{};
-    auto [end, ec] =
-        std::to_chars(digits.data(), digits.data() + digits.size(), number);
-    (void)ec;
-    append(std::string_view(digits.data(),
-                            static_cast<std::size_t>(end - digits.data())));
-  }
-
-  void flush() {
-    if (used_ == 0) return;
-    write_piece(std::string_view(buffer_.data(), used_));
-    used_ = 0;
+    return {};
   }
 
  private:
-  void write_piece(std::string_view piece) {
-    while (!piece.empty()) {
-      Result<std::size_t> written = os_.write_stderr(piece);
-      if (written && *written == 0) fail(WRITE_ZERO_ERROR);
-      if (written) {
-        piece.remove_prefix(*written);
-        continue;
-      }
-      if (written.error().kind() == ErrorKind::Interrupted) continue;
-      // A missing standard error drops the line without a trace.
-      if (written.error().is_system_code(ERROR_INVALID_HANDLE_CODE)) return;
-      fail(written.error());
-    }
+  template <typename Number>
+  std::string_view digits(Number number) {
+    auto [end, ec] =
+        std::to_chars(digits_.data(), digits_.data() + digits_.size(), number);
+    (void)ec;
+    return {digits_.data(), static_cast<std::size_t>(end - digits_.data())};
   }
 
-  [[noreturn]] void fail(const IoError& error) {
-    fatal_error(os_, "failed printing to stderr: " + error_text(os_, error));
-  }
-
-  Platform& os_;
-  std::array<char, 512> buffer_{};
-  std::size_t used_ = 0;
+  std::array<char, 24> digits_{};
+  std::string error_text_;
 };
-
-void append_value(Platform& os, LineWriter& line, const LogValue& value) {
-  switch (value.type()) {
-    case LogValue::Type::Text: line.append(value.text()); return;
-    case LogValue::Type::Signed:
-      line.append_number(value.signed_number());
-      return;
-    case LogValue::Type::Unsigned:
-      line.append_number(value.unsigned_number());
-      return;
-    case LogValue::Type::Error:
-      line.append(error_text(os, value.error()));
-      return;
-  }
-}
 
 }  // namespace
 
 void write_log_line_values(Platform& os, std::string_view template_text,
                            std::span<const LogValue> values) {
-  LineWriter line(os);
-  line.append(LOG_PREFIX);
-  for (const LogValue& value : values) {
+  std::array<RenderedValue, MAX_VALUES> rendered;
+  std::array<std::string_view, MAX_PIECES> pieces{};
+  std::size_t count = 0;
+  pieces[count++] = LOG_PREFIX;
+  for (std::size_t i = 0; i < values.size() && i < MAX_VALUES; ++i) {
     std::size_t hole = template_text.find("{}");
     if (hole == std::string_view::npos) break;
-    line.append(template_text.substr(0, hole));
-    append_value(os, line, value);
+    pieces[count++] = template_text.substr(0, hole);
+    pieces[count++] = rendered[i].render(os, values[i]);
     template_text.remove_prefix(hole + 2);
   }
-  line.append(template_text);
-  line.append("\n");
-  line.flush();
+  pieces[count++] = template_text;
+  pieces[count++] = "\n";
+
+  // The whole line in one write where the system allows, so that lines of
+  // several processes sharing standard error do not interleave.
+  Status written = write_pieces_fully(
+      [&os](std::span<const std::string_view> rest) {
+        return os.write_stderr_pieces(rest);
+      },
+      pieces);
+  if (written) return;
+  // A missing standard error drops the line without a trace.
+  if (written.error().is_system_code(ERROR_INVALID_HANDLE_CODE)) return;
+  fatal_error(os,
+              "failed printing to stderr: " + error_text(os, written.error()));
 }
 
 }  // namespace tavorin

@@ -54,6 +54,7 @@ void write_log_line_values(Platform& os, std::string_view template_text,
 template <typename... Values>
 void write_log_line(Platform& os, std::string_view template_text,
                     const Values&... values) {
+  static_assert(sizeof...(Values) <= 4, "a log line takes at most 4 values");
   const std::array<LogValue, sizeof...(Values)> rendered{LogValue(values)...};
   write_log_line_values(os, template_text, rendered);
 }

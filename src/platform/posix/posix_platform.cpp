@@ -6,9 +6,12 @@
 #include <netinet/tcp.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/uio.h>
 #include <time.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <array>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -43,6 +46,26 @@ Result<std::size_t> read_fd(int fd, std::span<char> buffer) {
   ssize_t got = ::read(fd, buffer.data(), buffer.size());
   if (got < 0) return std::unexpected(last_error());
   return static_cast<std::size_t>(got);
+}
+
+Result<std::size_t> write_fd_pieces(int fd,
+                                    std::span<const std::string_view> pieces) {
+  constexpr std::size_t MAX_PIECES = 16;
+  std::array<iovec, MAX_PIECES> vectors{};
+  std::size_t count = std::min(pieces.size(), MAX_PIECES);
+  for (std::size_t i = 0; i < count; ++i) {
+    vectors[i].iov_base = const_cast<char*>(pieces[i].data());
+    vectors[i].iov_len = pieces[i].size();
+  }
+  ssize_t written = ::writev(fd, vectors.data(), static_cast<int>(count));
+  if (written < 0) return std::unexpected(last_error());
+  return static_cast<std::size_t>(written);
+}
+
+std::size_t total_size(std::span<const std::string_view> pieces) {
+  std::size_t total = 0;
+  for (std::string_view piece : pieces) total += piece.size();
+  return total;
 }
 
 Result<std::size_t> write_fd(int fd, std::string_view bytes) {
@@ -90,12 +113,19 @@ Result<std::string> PosixPlatform::read_text_file(std::string_view path) {
 
 Status PosixPlatform::write_file(std::string_view path,
                                  std::string_view content) {
-  FileDescriptor file(::open(c_path(path).c_str(),
-                             O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
+  // Overwritten in place and then cut to length: truncating on open costs
+  // far more on some file systems, and the result is the same file.
+  FileDescriptor file(
+      ::open(c_path(path).c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644));
   if (file.get() < 0) return std::unexpected(last_error());
-  return write_fully(
+  Status written = write_fully(
       [&](std::string_view rest) { return write_fd(file.get(), rest); },
       content);
+  if (!written) return written;
+  if (::ftruncate(file.get(), static_cast<off_t>(content.size())) != 0) {
+    return std::unexpected(last_error());
+  }
+  return {};
 }
 
 std::optional<std::uint64_t> PosixPlatform::unix_time_seconds() {
@@ -168,6 +198,14 @@ Result<std::size_t> PosixPlatform::send(SocketHandle socket,
   return static_cast<std::size_t>(sent);
 }
 
+Result<std::size_t> PosixPlatform::send_part(SocketHandle socket,
+                                             std::string_view bytes) {
+  ssize_t sent = ::send(to_fd(socket), bytes.data(), bytes.size(),
+                        MSG_NOSIGNAL | MSG_MORE);
+  if (sent < 0) return std::unexpected(last_error());
+  return static_cast<std::size_t>(sent);
+}
+
 Result<std::size_t> PosixPlatform::receive(SocketHandle socket,
                                            std::span<char> buffer) {
   ssize_t got = ::recv(to_fd(socket), buffer.data(), buffer.size(), 0);
@@ -194,6 +232,20 @@ Result<std::size_t> PosixPlatform::write_stdout(std::string_view bytes) {
 Result<std::size_t> PosixPlatform::write_stderr(std::string_view bytes) {
   Result<std::size_t> written = write_fd(STDERR_FILENO, bytes);
   if (!written && is_missing_stream(written.error())) return bytes.size();
+  return written;
+}
+
+Result<std::size_t> PosixPlatform::write_stdout_pieces(
+    std::span<const std::string_view> pieces) {
+  Result<std::size_t> written = write_fd_pieces(STDOUT_FILENO, pieces);
+  if (!written && is_missing_stream(written.error())) return total_size(pieces);
+  return written;
+}
+
+Result<std::size_t> PosixPlatform::write_stderr_pieces(
+    std::span<const std::string_view> pieces) {
+  Result<std::size_t> written = write_fd_pieces(STDERR_FILENO, pieces);
+  if (!written && is_missing_stream(written.error())) return total_size(pieces);
   return written;
 }
 

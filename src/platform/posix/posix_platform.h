@@ -22,12 +22,18 @@ class PosixPlatform final : public Platform {
   Result<SocketHandle> duplicate_socket(SocketHandle socket) override;
   Result<std::size_t> send(SocketHandle socket,
                            std::string_view bytes) override;
+  Result<std::size_t> send_part(SocketHandle socket,
+                                std::string_view bytes) override;
   Result<std::size_t> receive(SocketHandle socket,
                               std::span<char> buffer) override;
   void close_socket(SocketHandle socket) override;
   Result<std::size_t> read_stdin(std::span<char> buffer) override;
   Result<std::size_t> write_stdout(std::string_view bytes) override;
   Result<std::size_t> write_stderr(std::string_view bytes) override;
+  Result<std::size_t> write_stdout_pieces(
+      std::span<const std::string_view> pieces) override;
+  Result<std::size_t> write_stderr_pieces(
+      std::span<const std::string_view> pieces) override;
   std::string system_message(std::int32_t code) override;
   [[noreturn]] void terminate_process(int status) override;
 };
