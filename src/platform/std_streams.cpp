@@ -48,11 +48,12 @@ Status StdoutWriter::flush() {
   return written;
 }
 
+// Only for writes smaller than the buffer: larger ones go straight through.
 Status StdoutWriter::write_buffered(std::string_view bytes) {
+  if (bytes.empty()) return {};
   if (used_ + bytes.size() > CAPACITY) {
     if (Status flushed = flush(); !flushed) return flushed;
   }
-  if (bytes.size() >= CAPACITY) return write_direct(bytes);
   std::memcpy(buffer_.data() + used_, bytes.data(), bytes.size());
   used_ += bytes.size();
   return {};
