@@ -16,6 +16,8 @@
 #include <memory>
 #include <string>
 
+#include "fd_io.h"
+
 namespace {
 
 constexpr std::size_t PREFIX_SIZE = 4;
@@ -112,25 +114,6 @@ class Inbox {
   std::size_t end_ = 0;
 };
 
-bool write_all(int fd, iovec* parts, int count) {
-  while (count > 0) {
-    ssize_t written = ::writev(fd, parts, count);
-    if (written < 0 && errno == EINTR) continue;
-    if (written <= 0) return false;
-    auto left = static_cast<std::size_t>(written);
-    while (count > 0 && left >= parts->iov_len) {
-      left -= parts->iov_len;
-      ++parts;
-      --count;
-    }
-    if (count > 0) {
-      parts->iov_base = static_cast<char*>(parts->iov_base) + left;
-      parts->iov_len -= left;
-    }
-  }
-  return true;
-}
-
 std::uint32_t frame_length(const char* prefix) {
   std::uint32_t length = 0;
   for (std::size_t i = PREFIX_SIZE; i-- > 0;) {
@@ -155,7 +138,7 @@ bool relay_one(Inbox& browser, Inbox& app, int socket) {
   char line_feed = '\n';
   iovec line[2] = {{const_cast<char*>(browser.data()) + PREFIX_SIZE, length},
                    {&line_feed, 1}};
-  if (!write_all(socket, line, 2)) return false;
+  if (!bench::write_parts(socket, line, 2)) return false;
   browser.consume(PREFIX_SIZE + length);
 
   long answer_length = app.fill_to_line_feed(socket);
@@ -165,7 +148,7 @@ bool relay_one(Inbox& browser, Inbox& app, int socket) {
   put_frame_length(answer_size, prefix);
   iovec frame[2] = {{prefix, PREFIX_SIZE},
                     {const_cast<char*>(app.data()), answer_size}};
-  if (!write_all(STDOUT_FILENO, frame, 2)) return false;
+  if (!bench::write_parts(STDOUT_FILENO, frame, 2)) return false;
   app.consume(answer_size + 1);
   return true;
 }
