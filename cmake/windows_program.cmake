@@ -7,14 +7,14 @@ add_library(tavorin_windows STATIC
   src/platform/windows/clock.cpp
   src/platform/windows/console_input.cpp
   src/platform/windows/console_output.cpp
-  src/platform/windows/file_content.cpp
+  src/platform/windows/files.cpp
   src/platform/windows/message_text.cpp
   src/platform/windows/path_exists.cpp
-  src/platform/windows/process_exit.cpp
+  src/platform/windows/process.cpp
   src/platform/windows/raw_stream.cpp
   src/platform/windows/sleep.cpp
   src/platform/windows/sockets.cpp
-  src/platform/windows/std_handles.cpp
+  src/platform/windows/standard_streams.cpp
   src/platform/windows/system_message.cpp
   src/platform/windows/temp_directory.cpp
   src/platform/windows/wide_text.cpp
@@ -26,12 +26,12 @@ target_compile_definitions(tavorin_windows PUBLIC
 # The runtime is linked as objects, not from an archive: the linker must
 # take these definitions before it would look anywhere else for them.
 add_executable(tavorin_shim
-  src/platform/windows/entry.cpp
-  src/platform/windows/active_platform.cpp
-  src/platform/windows/heap_allocation.cpp
-  src/platform/windows/immediate_stop.cpp
-  src/platform/windows/library_failures.cpp
-  src/platform/windows/memory_functions.cpp
+  src/host/main_windows.cpp
+  src/platform/windows/runtime/active_platform.cpp
+  src/platform/windows/runtime/heap_allocation.cpp
+  src/platform/windows/runtime/immediate_stop.cpp
+  src/platform/windows/runtime/library_failures.cpp
+  src/platform/windows/runtime/memory_functions.cpp
 )
 
 # The version block, the icon and the manifest. The icon is drawn at build
@@ -54,7 +54,7 @@ target_include_directories(tavorin_shim PRIVATE
 
 # The compiler must not recognise the memory functions' own loops and turn
 # them into calls of themselves.
-set_source_files_properties(src/platform/windows/memory_functions.cpp
+set_source_files_properties(src/platform/windows/runtime/memory_functions.cpp
   PROPERTIES COMPILE_OPTIONS
   "-ffreestanding;-fno-builtin;-fno-tree-loop-distribute-patterns")
 

@@ -5,8 +5,8 @@
 
 #include "fake_platform.h"
 #include "relay/relay_loop.h"
-#include "relay/utf8.h"
-#include "shim/white_space.h"
+#include "text/utf8.h"
+#include "text/white_space.h"
 
 namespace {
 

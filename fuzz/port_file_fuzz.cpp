@@ -3,7 +3,7 @@
 #include <string_view>
 
 #include "app_link/port_file.h"
-#include "shim/white_space.h"
+#include "text/white_space.h"
 
 // Whatever the port file holds, a port comes out only for an optional plus
 // and digits worth at most 65535, and then it is their value.

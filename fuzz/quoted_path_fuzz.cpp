@@ -2,7 +2,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "app_link/quoted_path.h"
+#include "text/quoted_path.h"
 
 // A quoted path is one unbroken token in a log line: quoted at both ends, no
 // raw control character, no quote left unescaped.

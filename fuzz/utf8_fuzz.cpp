@@ -3,7 +3,7 @@
 #include <string>
 
 #include "reference_utf8.h"
-#include "relay/utf8.h"
+#include "text/utf8.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data,
                                       std::size_t size) {

@@ -5,8 +5,9 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 cmake --preset native >/dev/null
-mapfile -t sources < <(ls src/platform/*.cpp src/shim/*.cpp src/app_link/*.cpp \
-  src/relay/*.cpp src/platform/posix/*.cpp)
+mapfile -t sources < <(ls src/platform/*.cpp src/text/*.cpp src/log/*.cpp src/app_link/*.cpp \
+  src/relay/*.cpp src/host/host.cpp src/host/launch_marker.cpp src/host/main_posix.cpp \
+  src/platform/posix/*.cpp)
 echo "clang-tidy: ${#sources[@]} files"
 run-clang-tidy-19 -quiet -j 2 -p build/native "${sources[@]}" >build/native/clang-tidy.log 2>&1 || {
   grep -E 'warning:|error:' build/native/clang-tidy.log | sort -u

@@ -1,7 +1,7 @@
 #include "app_link/connect_to_app.h"
 
 #include "app_link/port_file.h"
-#include "shim/log.h"
+#include "log/log.h"
 
 namespace tavorin {
 

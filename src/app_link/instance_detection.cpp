@@ -2,10 +2,10 @@
 
 #include <string>
 
-#include "app_link/quoted_path.h"
+#include "log/log.h"
 #include "platform/platform.h"
-#include "shim/log.h"
-#include "shim/temp_path.h"
+#include "platform/temp_path.h"
+#include "text/quoted_path.h"
 
 namespace tavorin {
 

@@ -2,10 +2,10 @@
 
 #include <string>
 
+#include "log/log.h"
 #include "platform/platform.h"
-#include "shim/log.h"
-#include "shim/temp_path.h"
-#include "shim/white_space.h"
+#include "platform/temp_path.h"
+#include "text/white_space.h"
 
 namespace tavorin {
 

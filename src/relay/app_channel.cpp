@@ -4,8 +4,8 @@
 #include <cstring>
 
 #include "platform/transfer.h"
-#include "relay/utf8.h"
-#include "shim/white_space.h"
+#include "text/utf8.h"
+#include "text/white_space.h"
 
 namespace tavorin {
 

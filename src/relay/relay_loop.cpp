@@ -3,10 +3,10 @@
 #include <cstdint>
 #include <string>
 
+#include "log/log.h"
 #include "relay/app_channel.h"
 #include "relay/browser_channel.h"
-#include "relay/utf8.h"
-#include "shim/log.h"
+#include "text/utf8.h"
 
 namespace tavorin {
 

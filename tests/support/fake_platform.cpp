@@ -4,7 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "shim/log.h"
+#include "log/log.h"
 
 namespace tavorin::testing {
 

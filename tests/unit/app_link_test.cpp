@@ -4,8 +4,8 @@
 #include "app_link/connection_attempts.h"
 #include "app_link/instance_detection.h"
 #include "app_link/port_file.h"
-#include "app_link/quoted_path.h"
 #include "fake_platform.h"
+#include "text/quoted_path.h"
 
 namespace tavorin::testing {
 namespace {

@@ -1,4 +1,4 @@
-#include "shim/host.h"
+#include "host/host.h"
 
 #include <gtest/gtest.h>
 

@@ -1,9 +1,9 @@
-#include "shim/log.h"
+#include "log/log.h"
 
 #include <gtest/gtest.h>
 
 #include "fake_platform.h"
-#include "shim/error_text.h"
+#include "log/error_text.h"
 
 namespace tavorin::testing {
 namespace {

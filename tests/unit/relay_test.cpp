@@ -4,7 +4,7 @@
 #include "relay/app_channel.h"
 #include "relay/browser_channel.h"
 #include "relay/relay_loop.h"
-#include "relay/utf8.h"
+#include "text/utf8.h"
 
 namespace tavorin::testing {
 namespace {

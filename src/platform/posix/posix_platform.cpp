@@ -17,7 +17,7 @@
 #include <cstring>
 
 #include "platform/transfer.h"
-#include "relay/utf8.h"
+#include "text/utf8.h"
 
 namespace tavorin {
 

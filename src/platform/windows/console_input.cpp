@@ -3,8 +3,8 @@
 #include <cstring>
 #include <optional>
 
+#include "platform/windows/error_codes.h"
 #include "platform/windows/wide_text.h"
-#include "platform/windows/windows_error.h"
 #include "platform/windows/windows_platform.h"
 
 namespace tavorin {

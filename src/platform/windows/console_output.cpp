@@ -3,9 +3,9 @@
 #include <array>
 #include <cstdint>
 
+#include "platform/windows/error_codes.h"
 #include "platform/windows/wide_text.h"
-#include "platform/windows/windows_error.h"
-#include "relay/utf8.h"
+#include "text/utf8.h"
 
 namespace tavorin {
 

@@ -4,7 +4,7 @@
 #include <charconv>
 
 #include "platform/windows/wide_text.h"
-#include "shim/white_space.h"
+#include "text/white_space.h"
 
 namespace tavorin {
 

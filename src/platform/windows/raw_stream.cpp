@@ -2,8 +2,8 @@
 
 #include <limits>
 
+#include "platform/windows/error_codes.h"
 #include "platform/windows/nt_api.h"
-#include "platform/windows/windows_error.h"
 
 namespace tavorin {
 

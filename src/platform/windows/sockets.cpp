@@ -5,7 +5,7 @@
 #include <string>
 
 #include "platform/fatal_error.h"
-#include "platform/windows/windows_error.h"
+#include "platform/windows/error_codes.h"
 #include "platform/windows/windows_platform.h"
 
 namespace tavorin {

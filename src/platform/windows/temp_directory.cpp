@@ -1,11 +1,11 @@
 #include <string>
 #include <vector>
 
+#include "log/error_text.h"
 #include "platform/fatal_error.h"
+#include "platform/windows/error_codes.h"
 #include "platform/windows/wide_text.h"
-#include "platform/windows/windows_error.h"
 #include "platform/windows/windows_platform.h"
-#include "shim/error_text.h"
 
 namespace tavorin {
 

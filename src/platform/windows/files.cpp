@@ -3,12 +3,12 @@
 #include <vector>
 
 #include "platform/transfer.h"
+#include "platform/windows/error_codes.h"
 #include "platform/windows/file_sharing.h"
 #include "platform/windows/owned_handle.h"
 #include "platform/windows/wide_text.h"
-#include "platform/windows/windows_error.h"
 #include "platform/windows/windows_platform.h"
-#include "relay/utf8.h"
+#include "text/utf8.h"
 
 namespace tavorin {
 

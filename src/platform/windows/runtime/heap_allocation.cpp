@@ -2,7 +2,7 @@
 #include <cstdint>
 #include <new>
 
-#include "platform/windows/immediate_stop.h"
+#include "platform/windows/runtime/immediate_stop.h"
 #include "platform/windows/win32.h"
 
 // The program carries no C runtime: every C++ allocation comes from the

@@ -1,9 +1,9 @@
-#include "platform/windows/immediate_stop.h"
+#include "platform/windows/runtime/immediate_stop.h"
 
 #include <array>
 #include <charconv>
 
-#include "platform/windows/std_handles.h"
+#include "platform/windows/standard_streams.h"
 
 namespace tavorin {
 

@@ -1,4 +1,4 @@
-#include "shim/launch_marker.h"
+#include "host/launch_marker.h"
 
 #include <array>
 #include <charconv>
@@ -6,7 +6,7 @@
 #include <string>
 
 #include "platform/platform.h"
-#include "shim/temp_path.h"
+#include "platform/temp_path.h"
 
 namespace tavorin {
 

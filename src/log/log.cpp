@@ -1,11 +1,11 @@
-#include "shim/log.h"
+#include "log/log.h"
 
 #include <charconv>
 
+#include "log/error_text.h"
 #include "platform/fatal_error.h"
 #include "platform/platform.h"
 #include "platform/transfer.h"
-#include "shim/error_text.h"
 
 namespace tavorin {
 

@@ -1,10 +1,10 @@
-#include "shim/host.h"
+#include "host/host.h"
 
 #include "app_link/connection_attempts.h"
 #include "app_link/instance_detection.h"
+#include "host/launch_marker.h"
+#include "log/log.h"
 #include "relay/relay_loop.h"
-#include "shim/launch_marker.h"
-#include "shim/log.h"
 
 namespace tavorin {
 

@@ -3,8 +3,8 @@
 
 #include <csignal>
 
+#include "host/host.h"
 #include "platform/posix/posix_platform.h"
-#include "shim/host.h"
 
 namespace {
 

@@ -1,8 +1,8 @@
-#include "platform/windows/std_handles.h"
+#include "platform/windows/standard_streams.h"
 
 #include "platform/windows/console_output.h"
+#include "platform/windows/error_codes.h"
 #include "platform/windows/raw_stream.h"
-#include "platform/windows/windows_error.h"
 
 namespace tavorin {
 

@@ -1,4 +1,4 @@
-#include "shim/error_text.h"
+#include "log/error_text.h"
 
 #include <array>
 #include <charconv>

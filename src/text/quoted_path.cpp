@@ -1,4 +1,4 @@
-#include "app_link/quoted_path.h"
+#include "text/quoted_path.h"
 
 #include <array>
 #include <charconv>

@@ -1,4 +1,4 @@
-#include "shim/white_space.h"
+#include "text/white_space.h"
 
 #include <array>
 

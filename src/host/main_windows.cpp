@@ -1,6 +1,6 @@
-#include "platform/windows/active_platform.h"
+#include "host/host.h"
+#include "platform/windows/runtime/active_platform.h"
 #include "platform/windows/windows_platform.h"
-#include "shim/host.h"
 
 // Where Windows starts the program (the linker's entry point). There is no
 // C runtime to set anything up first and no static constructor to run, so

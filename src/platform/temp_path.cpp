@@ -1,4 +1,4 @@
-#include "shim/temp_path.h"
+#include "platform/temp_path.h"
 
 #include "platform/platform.h"
 
