@@ -1,6 +1,12 @@
 add_library(tavorin_posix STATIC
-  src/platform/posix/posix_platform.cpp
+  src/platform/posix/clock.cpp
   src/platform/posix/error_codes.cpp
+  src/platform/posix/files.cpp
+  src/platform/posix/process.cpp
+  src/platform/posix/sockets.cpp
+  src/platform/posix/standard_streams.cpp
+  src/platform/posix/system_message.cpp
+  src/platform/posix/temp_directory.cpp
 )
 target_link_libraries(tavorin_posix PUBLIC tavorin_core)
 

@@ -4,15 +4,15 @@
 # so the only imports are kernel32, ntdll and ws2_32.
 
 add_library(tavorin_windows STATIC
+  src/platform/windows/active_platform.cpp
   src/platform/windows/clock.cpp
   src/platform/windows/console_input.cpp
   src/platform/windows/console_output.cpp
+  src/platform/windows/error_codes.cpp
   src/platform/windows/files.cpp
   src/platform/windows/message_text.cpp
-  src/platform/windows/path_exists.cpp
   src/platform/windows/process.cpp
   src/platform/windows/raw_stream.cpp
-  src/platform/windows/sleep.cpp
   src/platform/windows/sockets.cpp
   src/platform/windows/standard_streams.cpp
   src/platform/windows/system_message.cpp
@@ -27,7 +27,6 @@ target_compile_definitions(tavorin_windows PUBLIC
 # take these definitions before it would look anywhere else for them.
 add_executable(tavorin_shim
   src/host/main_windows.cpp
-  src/platform/windows/runtime/active_platform.cpp
   src/platform/windows/runtime/heap_allocation.cpp
   src/platform/windows/runtime/immediate_stop.cpp
   src/platform/windows/runtime/library_failures.cpp
@@ -75,3 +74,11 @@ target_link_libraries(tavorin_shim PRIVATE
 add_custom_command(TARGET tavorin_shim POST_BUILD
   COMMAND sh -c "! ${CMAKE_NM} \"$1\" | grep -q _GLOBAL__sub_I_ || { echo \"$1 has static constructors, which never run here\" >&2; exit 1; }" check_constructors $<TARGET_FILE:tavorin_shim>
   VERBATIM)
+
+# The backend's own checks, run under Wine by the native test suite. An
+# ordinary program with the cross compiler's C runtime, linked statically so
+# that Wine needs no DLL of it.
+add_executable(windows_backend_tests tests/windows/backend_test.cpp)
+target_link_libraries(windows_backend_tests PRIVATE tavorin_windows
+                      tavorin_core ws2_32)
+target_link_options(windows_backend_tests PRIVATE -static)

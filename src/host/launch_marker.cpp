@@ -1,12 +1,11 @@
 #include "host/launch_marker.h"
 
-#include <array>
-#include <charconv>
 #include <optional>
 #include <string>
 
 #include "platform/platform.h"
 #include "platform/temp_path.h"
+#include "text/decimal.h"
 
 namespace tavorin {
 
@@ -16,14 +15,9 @@ void write_launch_marker(Platform& os) {
   // the marker is a diagnostic, never a reason to fail a launch.
   std::optional<std::uint64_t> seconds = os.unix_time_seconds();
   if (!seconds) return;
-  std::array<char, 40> text{"Launched at "};
-  constexpr std::size_t PREFIX = 12;
-  auto [end, ec] =
-      std::to_chars(text.data() + PREFIX, text.data() + text.size(), *seconds);
-  (void)ec;
-  (void)os.write_file(
-      path, std::string_view(text.data(),
-                             static_cast<std::size_t>(end - text.data())));
+  std::string text = "Launched at ";
+  text += Decimal(*seconds).view();
+  (void)os.write_file(path, text);
 }
 
 }  // namespace tavorin

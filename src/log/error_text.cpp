@@ -1,22 +1,16 @@
 #include "log/error_text.h"
 
-#include <array>
-#include <charconv>
-
 #include "platform/platform.h"
+#include "text/decimal.h"
 
 namespace tavorin {
 
 std::string error_text(Platform& os, const IoError& error) {
   switch (error.form()) {
     case IoError::Form::System: {
-      std::array<char, 16> digits{};
-      auto [end, ec] = std::to_chars(
-          digits.data(), digits.data() + digits.size(), error.code());
-      (void)ec;
       std::string text = os.system_message(error.code());
       text += " (os error ";
-      text.append(digits.data(), end);
+      text += Decimal(error.code()).view();
       text += ')';
       return text;
     }

@@ -1,11 +1,10 @@
 #include "log/log.h"
 
-#include <charconv>
-
 #include "log/error_text.h"
 #include "platform/fatal_error.h"
 #include "platform/platform.h"
 #include "platform/transfer.h"
+#include "text/decimal.h"
 
 namespace tavorin {
 
@@ -35,13 +34,10 @@ class RenderedValue {
  private:
   template <typename Number>
   std::string_view digits(Number number) {
-    auto [end, ec] =
-        std::to_chars(digits_.data(), digits_.data() + digits_.size(), number);
-    (void)ec;
-    return {digits_.data(), static_cast<std::size_t>(end - digits_.data())};
+    return digits_.emplace(number).view();
   }
 
-  std::array<char, 24> digits_{};
+  std::optional<Decimal> digits_;
   std::string error_text_;
 };
 

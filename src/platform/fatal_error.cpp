@@ -1,9 +1,7 @@
 #include "platform/fatal_error.h"
 
-#include <array>
-#include <charconv>
-
 #include "platform/platform.h"
+#include "text/decimal.h"
 
 namespace tavorin {
 
@@ -17,23 +15,14 @@ void write_ignoring_failure(Platform& os, std::string_view text) {
   }
 }
 
-std::string_view line_digits(std::uint_least32_t line,
-                             std::array<char, 16>& digits) {
-  auto [end, ec] =
-      std::to_chars(digits.data(), digits.data() + digits.size(), line);
-  (void)ec;
-  return {digits.data(), static_cast<std::size_t>(end - digits.data())};
-}
-
 }  // namespace
 
 void fatal_error(Platform& os, std::string_view message,
                  std::source_location where) {
-  std::array<char, 16> digits{};
   write_ignoring_failure(os, "\nthread 'main' panicked at ");
   write_ignoring_failure(os, where.file_name());
   write_ignoring_failure(os, ":");
-  write_ignoring_failure(os, line_digits(where.line(), digits));
+  write_ignoring_failure(os, Decimal(where.line()));
   write_ignoring_failure(os, ":\n");
   write_ignoring_failure(os, message);
   write_ignoring_failure(os, "\n");

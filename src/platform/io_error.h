@@ -30,9 +30,6 @@ enum class ErrorKind : std::uint8_t {
 
 std::string_view kind_description(ErrorKind kind);
 
-// Maps a Windows system or Windows Sockets error code to its kind.
-ErrorKind windows_error_kind(std::int32_t code);
-
 // The value every failing operation yields. Messages always point at static
 // text, so an error is a small value that copies freely.
 class IoError {

@@ -26,17 +26,6 @@ TEST(ErrorText, EachFormReadsAsItsOwnText) {
             "Could not connect to app on any port");
 }
 
-TEST(ErrorKinds, WindowsCodesMapToTheirKinds) {
-  EXPECT_EQ(windows_error_kind(2), ErrorKind::NotFound);
-  EXPECT_EQ(windows_error_kind(109), ErrorKind::BrokenPipe);
-  EXPECT_EQ(windows_error_kind(232), ErrorKind::BrokenPipe);
-  EXPECT_EQ(windows_error_kind(10060), ErrorKind::TimedOut);
-  EXPECT_EQ(windows_error_kind(10061), ErrorKind::ConnectionRefused);
-  EXPECT_EQ(windows_error_kind(10054), ErrorKind::ConnectionReset);
-  EXPECT_EQ(windows_error_kind(1232), ErrorKind::HostUnreachable);
-  EXPECT_EQ(windows_error_kind(31), ErrorKind::Uncategorized);
-}
-
 TEST(LogLine, ValuesFillTheTemplateInOrder) {
   FakePlatform os;
   write_log_line(os, "a {} b {} c {} d", std::int32_t{-7}, std::uint32_t{42},

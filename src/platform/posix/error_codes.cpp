@@ -1,6 +1,4 @@
-#include <cerrno>
-
-#include "platform/posix/posix_platform.h"
+#include "platform/posix/error_codes.h"
 
 namespace tavorin {
 

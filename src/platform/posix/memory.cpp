@@ -1,24 +1,26 @@
+#include <sys/uio.h>
 #include <unistd.h>
 
 #include <array>
-#include <charconv>
 #include <cstdlib>
 #include <new>
 #include <string_view>
+
+#include "text/decimal.h"
 
 // The host cannot go on without memory, and a fatal-error report would need
 // more of it: say how much was asked for and stop at once.
 namespace {
 
 [[noreturn]] void stop_without_memory(std::size_t size) {
-  std::array<char, 80> line{};
-  std::string_view head = "memory allocation of ";
-  std::string_view tail = " bytes failed\n";
-  char* at = std::copy(head.begin(), head.end(), line.data());
-  at = std::to_chars(at, line.data() + line.size() - tail.size(), size).ptr;
-  at = std::copy(tail.begin(), tail.end(), at);
-  (void)!::write(STDERR_FILENO, line.data(),
-                 static_cast<std::size_t>(at - line.data()));
+  const tavorin::Decimal digits(size);
+  const std::array<std::string_view, 3> pieces = {
+      "memory allocation of ", digits.view(), " bytes failed\n"};
+  std::array<iovec, 3> line{};
+  for (std::size_t i = 0; i < pieces.size(); ++i) {
+    line[i] = {const_cast<char*>(pieces[i].data()), pieces[i].size()};
+  }
+  (void)!::writev(STDERR_FILENO, line.data(), static_cast<int>(line.size()));
   std::abort();
 }
 

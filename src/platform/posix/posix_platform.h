@@ -38,7 +38,4 @@ class PosixPlatform final : public Platform {
   [[noreturn]] void terminate_process(int status) override;
 };
 
-// The kind of an errno value.
-ErrorKind errno_error_kind(std::int32_t code);
-
 }  // namespace tavorin

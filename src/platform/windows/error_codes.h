@@ -7,6 +7,9 @@
 
 namespace tavorin {
 
+// The kind of a Windows system or Windows Sockets error code.
+ErrorKind windows_error_kind(std::int32_t code);
+
 inline IoError windows_error(DWORD code) {
   auto signed_code = static_cast<std::int32_t>(code);
   return IoError::system(signed_code, windows_error_kind(signed_code));

@@ -7,6 +7,7 @@
 #include "platform/fatal_error.h"
 #include "platform/windows/error_codes.h"
 #include "platform/windows/windows_platform.h"
+#include "text/decimal.h"
 
 namespace tavorin {
 
@@ -53,12 +54,7 @@ void WindowsPlatform::start_sockets_once() {
   WSADATA data{};
   int result = WSAStartup(0x0202, &data);
   if (result != 0) {
-    std::array<char, 16> digits{};
-    auto [end, ec] =
-        std::to_chars(digits.data(), digits.data() + digits.size(), result);
-    (void)ec;
-    fatal_error(*this, "WSAStartup failed with code " +
-                           std::string(digits.data(), end));
+    fatal_error(*this, "WSAStartup failed with code " + decimal_string(result));
   }
   // Windows Sockets stays up until the process ends: the host never calls
   // WSACleanup, so no socket outlives its library.

@@ -1,11 +1,11 @@
 #include <string>
 #include <vector>
 
-#include "log/error_text.h"
 #include "platform/fatal_error.h"
 #include "platform/windows/error_codes.h"
 #include "platform/windows/wide_text.h"
 #include "platform/windows/windows_platform.h"
+#include "text/decimal.h"
 
 namespace tavorin {
 
@@ -36,9 +36,10 @@ std::string WindowsPlatform::temp_directory() {
     DWORD length =
         get_temp_path(static_cast<DWORD>(buffer.size()), buffer.data());
     if (length == 0) {
-      IoError error = last_error();
+      auto code = static_cast<std::int32_t>(GetLastError());
       fatal_error(*this, "failed to find the temporary directory: " +
-                             error_text(*this, error));
+                             system_message(code) + " (os error " +
+                             decimal_string(code) + ")");
     }
     // A buffer that was too small gets the size it needs, null included.
     if (length < buffer.size()) {

@@ -1,9 +1,7 @@
 #include "platform/windows/runtime/immediate_stop.h"
 
-#include <array>
-#include <charconv>
-
 #include "platform/windows/standard_streams.h"
+#include "text/decimal.h"
 
 namespace tavorin {
 
@@ -37,11 +35,7 @@ void stop_immediately(std::initializer_list<std::string_view> line) {
 }
 
 void stop_without_memory(std::size_t size) {
-  std::array<char, 24> digits{};
-  char* end =
-      std::to_chars(digits.data(), digits.data() + digits.size(), size).ptr;
-  stop_immediately({"memory allocation of ",
-                    std::string_view(digits.data(), end), " bytes failed"});
+  stop_immediately({"memory allocation of ", Decimal(size), " bytes failed"});
 }
 
 }  // namespace tavorin

@@ -1,7 +1,7 @@
 #include <string_view>
 
 #include "platform/fatal_error.h"
-#include "platform/windows/runtime/active_platform.h"
+#include "platform/windows/active_platform.h"
 #include "platform/windows/runtime/immediate_stop.h"
 #include "platform/windows/windows_platform.h"
 

@@ -1,4 +1,4 @@
-#include "platform/windows/runtime/active_platform.h"
+#include "platform/windows/active_platform.h"
 
 namespace tavorin {
 
