@@ -22,8 +22,7 @@ using tavorin::windows_error_kind;
 void error_codes_map_to_their_kinds() {
   CHECK(windows_error_kind(ERROR_FILE_NOT_FOUND) == ErrorKind::NotFound);
   CHECK(windows_error_kind(ERROR_PATH_NOT_FOUND) == ErrorKind::NotFound);
-  CHECK(windows_error_kind(ERROR_ACCESS_DENIED) ==
-        ErrorKind::PermissionDenied);
+  CHECK(windows_error_kind(ERROR_ACCESS_DENIED) == ErrorKind::PermissionDenied);
   CHECK(windows_error_kind(WSAEACCES) == ErrorKind::PermissionDenied);
   CHECK(windows_error_kind(ERROR_BROKEN_PIPE) == ErrorKind::BrokenPipe);
   CHECK(windows_error_kind(ERROR_NO_DATA) == ErrorKind::BrokenPipe);
