@@ -80,5 +80,5 @@ add_custom_command(TARGET tavorin_shim POST_BUILD
 # that Wine needs no DLL of it.
 add_executable(windows_backend_tests tests/windows/backend_test.cpp)
 target_link_libraries(windows_backend_tests PRIVATE tavorin_windows
-                      tavorin_core ws2_32)
+                      tavorin_core ws2_32 ntdll)
 target_link_options(windows_backend_tests PRIVATE -static)

@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "fake_platform.h"
-#include "relay/relay_loop.h"
+#include "relay_session.h"
 #include "text/utf8.h"
 #include "text/white_space.h"
 
@@ -58,9 +58,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data,
     os.app_chunks.emplace_back(std::string(rest.substr(0, cut)));
     rest.remove_prefix(cut);
   }
-  os.accepts = [](std::uint16_t) { return true; };
-  auto socket = os.tcp_connect(7878);
-  if (!tavorin::run_proxy(os, tavorin::Socket(os, *socket))) std::abort();
+  if (!tavorin::testing::run_relay_session(os)) std::abort();
 
   if (tavorin::testing::frames_in(os.stdout_data) !=
       expected_frames(answers, messages)) {

@@ -6,7 +6,7 @@
 #include "fake_platform.h"
 #include "reference_utf8.h"
 #include "relay/browser_channel.h"
-#include "relay/relay_loop.h"
+#include "relay_session.h"
 
 namespace {
 
@@ -46,9 +46,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data,
   os.app_answers = [&answered](std::string_view) {
     return "r" + std::to_string(++answered) + " \r\n";
   };
-  os.accepts = [](std::uint16_t) { return true; };
-  auto socket = os.tcp_connect(7878);
-  if (!tavorin::run_proxy(os, tavorin::Socket(os, *socket))) std::abort();
+  if (!tavorin::testing::run_relay_session(os)) std::abort();
 
   std::vector<std::string> messages = whole_messages(os.stdin_data);
   std::string expected_sent;

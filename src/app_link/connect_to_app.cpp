@@ -1,5 +1,6 @@
 #include "app_link/connect_to_app.h"
 
+#include "app_link/loopback_connection.h"
 #include "app_link/port_file.h"
 #include "log/log.h"
 
@@ -9,15 +10,15 @@ Result<Socket> connect_to_app(Platform& os) {
   if (std::optional<std::uint16_t> port = read_port_file(os)) {
     // A port file left by an app that has gone is common; the fallback
     // ports follow without a word about it.
-    if (Result<SocketHandle> socket = os.tcp_connect(*port)) {
+    if (Result<Socket> socket = open_loopback_connection(os, *port)) {
       write_log_line(os, "Connected to app on port {} (from file)", *port);
-      return Socket(os, *socket);
+      return socket;
     }
   }
   for (std::uint16_t port : FALLBACK_PORTS) {
-    if (Result<SocketHandle> socket = os.tcp_connect(port)) {
+    if (Result<Socket> socket = open_loopback_connection(os, port)) {
       write_log_line(os, "Connected to app on port {}", port);
-      return Socket(os, *socket);
+      return socket;
     }
     write_log_line(os, "Port {} not available", port);
   }

@@ -53,9 +53,16 @@ class Platform {
 
   virtual void sleep_for(std::chrono::nanoseconds duration) = 0;
 
+  // A new IPv4 TCP socket that no child process inherits. The first one
+  // starts the system's sockets library.
+  virtual Result<SocketHandle> open_tcp_socket() = 0;
+  // Asks the system to report a refused connect at once instead of sending
+  // the SYN again: Windows otherwise retries a refused loopback connect for
+  // about two seconds. Systems that refuse at once need nothing here.
+  virtual Status skip_connect_retries(SocketHandle socket) = 0;
   // A blocking connect to 127.0.0.1 on the port, with no name lookup and no
-  // time limit of the host's. A socket whose connect fails is closed.
-  virtual Result<SocketHandle> tcp_connect(std::uint16_t port) = 0;
+  // time limit of the host's.
+  virtual Status connect_loopback(SocketHandle socket, std::uint16_t port) = 0;
   virtual Status set_receive_timeout(SocketHandle socket,
                                      std::chrono::milliseconds timeout) = 0;
   virtual Status set_no_delay(SocketHandle socket) = 0;

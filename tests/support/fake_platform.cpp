@@ -54,12 +54,23 @@ void FakePlatform::sleep_for(std::chrono::nanoseconds duration) {
   sleeps.push_back(duration);
 }
 
-Result<SocketHandle> FakePlatform::tcp_connect(std::uint16_t port) {
-  connects.push_back(port);
-  if (!accepts(port)) return std::unexpected(refused);
+Result<SocketHandle> FakePlatform::open_tcp_socket() {
   SocketHandle socket = next_socket_++;
   open_sockets.insert(socket);
   return socket;
+}
+
+Status FakePlatform::skip_connect_retries(SocketHandle socket) {
+  if (skip_retries_error) return std::unexpected(*skip_retries_error);
+  retries_skipped_.insert(socket);
+  return {};
+}
+
+Status FakePlatform::connect_loopback(SocketHandle socket, std::uint16_t port) {
+  connects.push_back(port);
+  if (!retries_skipped_.contains(socket)) ++connects_with_retries;
+  if (!accepts(port)) return std::unexpected(refused);
+  return {};
 }
 
 Status FakePlatform::set_receive_timeout(SocketHandle,

@@ -37,6 +37,9 @@ class FakePlatform final : public Platform {
     return false;
   };
   std::vector<std::uint16_t> connects;
+  // Connects made on a socket whose SYN retries were not turned off first.
+  int connects_with_retries = 0;
+  std::optional<IoError> skip_retries_error;
   IoError refused = IoError::system(10061, ErrorKind::ConnectionRefused);
   std::optional<IoError> timeout_error;
   std::optional<IoError> duplicate_error;
@@ -82,7 +85,9 @@ class FakePlatform final : public Platform {
   Status write_file(std::string_view path, std::string_view content) override;
   std::optional<std::uint64_t> unix_time_seconds() override;
   void sleep_for(std::chrono::nanoseconds duration) override;
-  Result<SocketHandle> tcp_connect(std::uint16_t port) override;
+  Result<SocketHandle> open_tcp_socket() override;
+  Status skip_connect_retries(SocketHandle socket) override;
+  Status connect_loopback(SocketHandle socket, std::uint16_t port) override;
   Status set_receive_timeout(SocketHandle socket,
                              std::chrono::milliseconds timeout) override;
   Status set_no_delay(SocketHandle socket) override;
@@ -100,6 +105,7 @@ class FakePlatform final : public Platform {
 
  private:
   SocketHandle next_socket_ = 100;
+  std::set<SocketHandle> retries_skipped_;
   std::size_t app_read_position_ = 0;
   std::size_t stdin_position_ = 0;
 };

@@ -135,6 +135,23 @@ TEST(ConnectToApp, FilePortInTheListIsTriedAgainAndTheErrorIsFixed) {
   EXPECT_TRUE(os.open_sockets.empty());
 }
 
+TEST(ConnectToApp, EveryConnectIsRefusedAtOnceOrStillTried) {
+  FakePlatform os;
+  os.readable_files.emplace(PORT_FILE, "9000");
+  ASSERT_FALSE(connect_to_app(os).has_value());
+  EXPECT_EQ(os.connects.size(), 6u);
+  EXPECT_EQ(os.connects_with_retries, 0);
+  EXPECT_TRUE(os.open_sockets.empty());
+
+  // A system that cannot turn the retries off still connects, only slower.
+  FakePlatform old_system;
+  old_system.skip_retries_error =
+      IoError::system(10045, ErrorKind::Uncategorized);
+  old_system.accepts = [](std::uint16_t port) { return port == 7879; };
+  ASSERT_TRUE(connect_to_app(old_system).has_value());
+  EXPECT_EQ(old_system.connects, (std::vector<std::uint16_t>{7878, 7879}));
+}
+
 TEST(ConnectionAttempts, RetriesOneSecondApartUntilTheAppAnswers) {
   for (std::size_t sleeps : {0u, 2u, 4u}) {
     FakePlatform os;

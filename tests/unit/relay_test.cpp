@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "fake_platform.h"
+#include "relay_session.h"
 #include "relay/app_channel.h"
 #include "relay/browser_channel.h"
 #include "relay/relay_loop.h"
@@ -53,10 +54,7 @@ struct Session {
   Status result;
 
   Lines run() {
-    Result<SocketHandle> socket = os.tcp_connect(7878);
-    os.accepts = [](std::uint16_t) { return true; };
-    socket = os.tcp_connect(7878);
-    result = run_proxy(os, Socket(os, *socket));
+    result = run_relay_session(os);
     EXPECT_TRUE(os.open_sockets.empty()) << "the relay leaked a socket";
     EXPECT_EQ(os.bad_closes, 0);
     return os.log_lines();

@@ -1,8 +1,10 @@
 // The Windows backend's own rules, run under Wine: what needs the system's
 // headers or its calls and so cannot run in the native unit tests.
+#include <array>
 #include <cstdio>
 
 #include "platform/windows/error_codes.h"
+#include "platform/windows/windows_platform.h"
 
 namespace {
 
@@ -44,10 +46,28 @@ void error_codes_map_to_their_kinds() {
   CHECK(windows_error_kind(WSAESHUTDOWN) == ErrorKind::Uncategorized);
 }
 
+// A launcher that gives no standard error may pass a null handle or
+// INVALID_HANDLE_VALUE; both are a missing stream, whatever the thread's
+// last error says.
+void missing_standard_streams_take_writes_and_read_nothing() {
+  for (HANDLE missing : {HANDLE{nullptr}, INVALID_HANDLE_VALUE}) {
+    SetStdHandle(STD_ERROR_HANDLE, missing);
+    SetStdHandle(STD_INPUT_HANDLE, missing);
+    SetLastError(ERROR_ACCESS_DENIED);
+    tavorin::WindowsPlatform os;
+    tavorin::Result<std::size_t> written = os.write_stderr("lost line\n");
+    CHECK(written.has_value() && *written == 10);
+    std::array<char, 8> buffer{};
+    tavorin::Result<std::size_t> got = os.read_stdin(buffer);
+    CHECK(got.has_value() && *got == 0);
+  }
+}
+
 }  // namespace
 
 int main() {
   error_codes_map_to_their_kinds();
+  missing_standard_streams_take_writes_and_read_nothing();
   if (failures == 0) std::puts("windows backend: all checks passed");
   return failures == 0 ? 0 : 1;
 }

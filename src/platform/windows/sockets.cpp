@@ -61,19 +61,38 @@ void WindowsPlatform::start_sockets_once() {
   sockets_started_ = true;
 }
 
-Result<SocketHandle> WindowsPlatform::tcp_connect(std::uint16_t port) {
+Result<SocketHandle> WindowsPlatform::open_tcp_socket() {
   start_sockets_once();
   SOCKET socket =
       WSASocketW(AF_INET, SOCK_STREAM, IPPROTO_TCP, nullptr, 0, SOCKET_FLAGS);
   if (socket == INVALID_SOCKET) return std::unexpected(last_socket_error());
-  sockaddr_in address = loopback_address(port);
-  if (connect(socket, reinterpret_cast<const sockaddr*>(&address),
-              sizeof address) != 0) {
-    IoError error = last_socket_error();
-    closesocket(socket);
-    return std::unexpected(error);
-  }
   return static_cast<SocketHandle>(socket);
+}
+
+// Windows answers a refused SYN by sending it again, for about two seconds
+// (Microsoft KB 175523), even on loopback. No retransmission makes the
+// refusal immediate; the system's estimate of the round trip stays.
+Status WindowsPlatform::skip_connect_retries(SocketHandle socket) {
+  TCP_INITIAL_RTO_PARAMETERS parameters{};
+  parameters.Rtt = TCP_INITIAL_RTO_UNSPECIFIED_RTT;
+  parameters.MaxSynRetransmissions = TCP_INITIAL_RTO_NO_SYN_RETRANSMISSIONS;
+  DWORD returned = 0;
+  if (WSAIoctl(to_socket(socket), SIO_TCP_INITIAL_RTO, &parameters,
+               sizeof parameters, nullptr, 0, &returned, nullptr,
+               nullptr) != 0) {
+    return std::unexpected(last_socket_error());
+  }
+  return {};
+}
+
+Status WindowsPlatform::connect_loopback(SocketHandle socket,
+                                         std::uint16_t port) {
+  sockaddr_in address = loopback_address(port);
+  if (connect(to_socket(socket), reinterpret_cast<const sockaddr*>(&address),
+              sizeof address) != 0) {
+    return std::unexpected(last_socket_error());
+  }
+  return {};
 }
 
 Status WindowsPlatform::set_receive_timeout(SocketHandle socket,

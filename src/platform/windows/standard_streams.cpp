@@ -13,21 +13,21 @@ bool is_console(HANDLE handle) {
   return GetConsoleMode(handle, &mode) != 0;
 }
 
-// The handle behind a standard stream, or the error of looking it up.
-// Null means the process has no such stream.
-Result<HANDLE> std_handle(DWORD which) {
+// The handle behind a standard stream, or null when the process has none.
+// A launcher may hand over INVALID_HANDLE_VALUE for a stream it does not
+// provide, and GetStdHandle gives the same value when it fails; either way
+// there is no stream, and the thread's last error is stale, not ours.
+HANDLE std_handle(DWORD which) {
   HANDLE handle = GetStdHandle(which);
-  if (handle == INVALID_HANDLE_VALUE) return std::unexpected(last_error());
-  return handle;
+  return handle == INVALID_HANDLE_VALUE ? nullptr : handle;
 }
 
 Result<std::size_t> write_to(DWORD which, ConsoleCarry& carry,
                              std::string_view bytes) {
-  Result<HANDLE> handle = std_handle(which);
-  if (!handle) return std::unexpected(handle.error());
-  if (*handle == nullptr) return bytes.size();
-  if (is_console(*handle)) return write_console(*handle, carry, bytes);
-  return write_raw(*handle, bytes);
+  HANDLE handle = std_handle(which);
+  if (handle == nullptr) return bytes.size();
+  if (is_console(handle)) return write_console(handle, carry, bytes);
+  return write_raw(handle, bytes);
 }
 
 }  // namespace
@@ -48,11 +48,10 @@ Result<std::size_t> WindowsPlatform::write_stderr(std::string_view bytes) {
 }
 
 Result<std::size_t> WindowsPlatform::read_input(std::span<char> buffer) {
-  Result<HANDLE> handle = std_handle(STD_INPUT_HANDLE);
-  if (!handle) return std::unexpected(handle.error());
-  if (*handle == nullptr) return 0;
-  if (is_console(*handle)) return read_console(*handle, buffer);
-  return read_raw(*handle, buffer);
+  HANDLE handle = std_handle(STD_INPUT_HANDLE);
+  if (handle == nullptr) return 0;
+  if (is_console(handle)) return read_console(handle, buffer);
+  return read_raw(handle, buffer);
 }
 
 Result<std::size_t> WindowsPlatform::read_stdin(std::span<char> buffer) {

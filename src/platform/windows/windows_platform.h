@@ -33,7 +33,9 @@ class WindowsPlatform final : public Platform {
   Status write_file(std::string_view path, std::string_view content) override;
   std::optional<std::uint64_t> unix_time_seconds() override;
   void sleep_for(std::chrono::nanoseconds duration) override;
-  Result<SocketHandle> tcp_connect(std::uint16_t port) override;
+  Result<SocketHandle> open_tcp_socket() override;
+  Status skip_connect_retries(SocketHandle socket) override;
+  Status connect_loopback(SocketHandle socket, std::uint16_t port) override;
   Status set_receive_timeout(SocketHandle socket,
                              std::chrono::milliseconds timeout) override;
   Status set_no_delay(SocketHandle socket) override;
