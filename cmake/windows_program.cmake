@@ -82,3 +82,8 @@ add_executable(windows_backend_tests tests/windows/backend_test.cpp)
 target_link_libraries(windows_backend_tests PRIVATE tavorin_windows
                       tavorin_core ws2_32 ntdll)
 target_link_options(windows_backend_tests PRIVATE -static)
+
+# Starts the host as the browser does, for the end-to-end tests under Wine.
+add_executable(chrome_launcher tests/chrome_launcher/main.cpp)
+target_link_libraries(chrome_launcher PRIVATE tavorin_native_messaging)
+target_link_options(chrome_launcher PRIVATE -static -municode)

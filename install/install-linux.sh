@@ -72,8 +72,19 @@ case "$host_path" in
   *) die "--path must be absolute (browsers refuse a relative host path on Linux): $host_path" ;;
 esac
 [ -x "$host_path" ] || die "no executable host at $host_path"
+# The browser reads the manifest as UTF-8 JSON: the path must be UTF-8 and
+# hold no character that the manifest would have to escape.
+printf '%s' "$host_path" | iconv -f UTF-8 -t UTF-8 >/dev/null 2>&1 ||
+  die "--path is not valid UTF-8: $host_path"
 case "$host_path" in
   *\"*|*\\*) die "--path must not contain a double quote or a backslash: $host_path" ;;
+esac
+[ "$(printf '%s' "$host_path" | tr -d '\001-\037\177')" = "$host_path" ] ||
+  die "--path must not contain a control character such as a line break"
+# The same rule as on Windows, where the browser starts a host through
+# cmd.exe and an & ends its command: one install layout works everywhere.
+case "$(dirname "$host_path")" in
+  *"&"*) die "the host's folder contains \"&\", from which the browser on Windows cannot start it; use a folder without \"&\": $(dirname "$host_path")" ;;
 esac
 
 origins=""
@@ -83,12 +94,23 @@ for id in $extensions; do
   origins="$origins${origins:+, }\"chrome-extension://$id/\""
 done
 
+# The template's lines, with the two fields filled in. Not sed: a path may
+# hold any of sed's own special characters.
+write_manifest() {
+  while IFS= read -r line; do
+    case "$line" in
+      *@HOST_PATH@*) printf '%s%s%s\n' "${line%%@HOST_PATH@*}" "$host_path" "${line#*@HOST_PATH@}" ;;
+      *@ALLOWED_ORIGINS@*) printf '%s%s%s\n' "${line%%@ALLOWED_ORIGINS@*}" "$origins" "${line#*@ALLOWED_ORIGINS@}" ;;
+      *) printf '%s\n' "$line" ;;
+    esac
+  done < "$template"
+}
+
 for browser in $browsers; do
   dir=$(manifest_dir "$browser")
   mkdir -p "$dir"
   file="$dir/$HOST_NAME.json"
-  sed -e "s|@HOST_PATH@|$host_path|" -e "s|@ALLOWED_ORIGINS@|$origins|" \
-    "$template" > "$file.tmp"
+  write_manifest > "$file.tmp"
   chmod 644 "$file.tmp"
   mv "$file.tmp" "$file"
   echo "installed $file"

@@ -4,9 +4,11 @@ rem
 rem   install-windows.cmd [/uninstall] [/machine] [/browser chrome^|chromium^|edge^|brave^|all]
 rem                       [/path C:\full\path\tavorin_shim.exe] EXTENSION_ID [EXTENSION_ID ...]
 rem
-rem Writes the host manifest next to the host and points each browser's
-rem NativeMessagingHosts key at it (HKCU, or HKLM with /machine).
-rem Idempotent: running it twice leaves the same keys and file.
+rem Writes the host manifest com.tavorin.desktop.json next to this script and
+rem points each browser's NativeMessagingHosts key at it (HKCU, or HKLM with
+rem /machine). /uninstall removes the keys, and the manifest when every
+rem browser is uninstalled. Idempotent: running it twice leaves the same keys
+rem and file.
 rem
 rem Plain cmd on purpose: nothing beyond what every Windows has. Written
 rem without delayed expansion or "call ... ||", which some cmd versions lack.
@@ -16,8 +18,10 @@ set HOST_NAME=com.tavorin.desktop
 set HIVE=HKCU
 set ACTION=install
 set BROWSERS=
-set HOST_PATH=%~dp0tavorin_shim.exe
+set "HOST_PATH=%~dp0tavorin_shim.exe"
+set "MANIFEST=%~dp0%HOST_NAME%.json"
 set ORIGINS=
+set IDS=
 set COUNT=0
 
 :parse
@@ -42,6 +46,7 @@ if errorlevel 1 (
 )
 if defined ORIGINS set ORIGINS=%ORIGINS%, "chrome-extension://%ID%/"
 if not defined ORIGINS set ORIGINS="chrome-extension://%ID%/"
+set IDS=%IDS% %ID%
 set /a COUNT+=1
 shift
 goto parse
@@ -61,8 +66,12 @@ shift
 goto parse
 
 :parsed
+set ALL_BROWSERS=
 if "%BROWSERS%"=="" set BROWSERS=all
-if /i "%BROWSERS: =%"=="all" set BROWSERS=chrome chromium edge brave
+if /i "%BROWSERS: =%"=="all" (
+  set BROWSERS=chrome chromium edge brave
+  set ALL_BROWSERS=1
+)
 
 rem Every browser name is checked before anything changes.
 for %%B in (%BROWSERS%) do (
@@ -80,26 +89,36 @@ rem A full path only: a drive letter or a network share.
 set "P2=%HOST_PATH:~1,2%"
 set "P1=%HOST_PATH:~0,2%"
 if not "%P2%"==":\" if not "%P1%"=="\\" (
-  echo install-windows.cmd: /path must be a full path such as C:\Program Files\Tavorin\tavorin_shim.exe: %HOST_PATH% 1>&2
+  echo install-windows.cmd: /path must be a full path such as C:\Program Files\Tavorin\tavorin_shim.exe: "%HOST_PATH%" 1>&2
   exit /b 2
 )
 if not exist "%HOST_PATH%" (
-  echo install-windows.cmd: no host at %HOST_PATH% 1>&2
+  echo install-windows.cmd: no host at "%HOST_PATH%" 1>&2
+  exit /b 2
+)
+for %%F in ("%HOST_PATH%") do (
+  set "HOST_DIR=%%~dpF"
+  set "HOST_FILE=%%~nxF"
+)
+rem The browser starts a host through cmd.exe, and cmd reads an & in the
+rem host's path as the end of the command: such a host never starts.
+if not "%HOST_DIR:&=%"=="%HOST_DIR%" (
+  echo install-windows.cmd: the host's folder contains "&", from which the browser cannot start it; move it to a folder without "&": "%HOST_DIR%" 1>&2
   exit /b 2
 )
 
-for %%F in ("%HOST_PATH%") do set "MANIFEST=%%~dpF%HOST_NAME%.json"
-set "JSON_PATH=%HOST_PATH:\=\\%"
-rem One line at a time: a redirected block rewrites an existing file only in
-rem part under some cmd versions.
-> "%MANIFEST%" echo {
->> "%MANIFEST%" echo   "name": "%HOST_NAME%",
->> "%MANIFEST%" echo   "description": "Tavorin Desktop App bridge",
->> "%MANIFEST%" echo   "path": "%JSON_PATH%",
->> "%MANIFEST%" echo   "type": "stdio",
->> "%MANIFEST%" echo   "allowed_origins": [%ORIGINS%]
->> "%MANIFEST%" echo }
-echo wrote %MANIFEST%
+rem Beside the manifest the host is named by its file name alone, which the
+rem browser resolves against the manifest's folder, so the folder's name
+rem never has to be written into the file.
+if /i "%HOST_DIR%"=="%~dp0" if /i "%HOST_FILE%"=="tavorin_shim.exe" (
+  call :write_plain_manifest
+  goto registered_manifest
+)
+call :write_escaped_manifest
+if errorlevel 1 exit /b 1
+
+:registered_manifest
+echo wrote "%MANIFEST%"
 for %%B in (%BROWSERS%) do (
   call :register %%B
   if errorlevel 1 exit /b 1
@@ -108,7 +127,70 @@ exit /b 0
 
 :uninstall
 for %%B in (%BROWSERS%) do call :unregister %%B
+rem The manifest serves every browser: it goes with the last of them.
+if defined ALL_BROWSERS if exist "%MANIFEST%" (
+  del "%MANIFEST%"
+  echo removed "%MANIFEST%"
+)
 exit /b 0
+
+:write_plain_manifest
+rem Every byte of this manifest is ASCII, so it is UTF-8 whatever the
+rem console's code page. One line at a time: a redirected block rewrites an
+rem existing file only in part under some cmd versions.
+> "%MANIFEST%" echo {
+>> "%MANIFEST%" echo   "name": "%HOST_NAME%",
+>> "%MANIFEST%" echo   "description": "Tavorin Desktop App bridge",
+>> "%MANIFEST%" echo   "path": "tavorin_shim.exe",
+>> "%MANIFEST%" echo   "type": "stdio",
+>> "%MANIFEST%" echo   "allowed_origins": [%ORIGINS%]
+>> "%MANIFEST%" echo }
+exit /b 0
+
+:write_escaped_manifest
+rem A full path can hold any character, and cmd writes files in the console's
+rem code page, which the browser's JSON reader (UTF-8 only) refuses. The
+rem Windows Script Host writes the manifest instead, as pure ASCII with every
+rem other character as a JSON \u escape. Its script avoids every character
+rem that cmd's echo would interpret.
+set "JS=%TEMP%\tavorin-manifest-%RANDOM%%RANDOM%.js"
+> "%JS%" echo var args = WScript.Arguments;
+>> "%JS%" echo function quoted(text) {
+>> "%JS%" echo   var out = String.fromCharCode(34);
+>> "%JS%" echo   for (var i = 0; i !== text.length; i++) {
+>> "%JS%" echo     var code = text.charCodeAt(i);
+>> "%JS%" echo     var printable = Math.max(0, (code - 32) * (126 - code) + 1);
+>> "%JS%" echo     if (code === 34 ^|^| code === 92) out += String.fromCharCode(92, code);
+>> "%JS%" echo     else if (printable) out += text.charAt(i);
+>> "%JS%" echo     else out += String.fromCharCode(92) + 'u' + (65536 + code).toString(16).slice(1);
+>> "%JS%" echo   }
+>> "%JS%" echo   return out + String.fromCharCode(34);
+>> "%JS%" echo }
+>> "%JS%" echo var origins = [];
+>> "%JS%" echo for (var n = 3; n !== args.length; n++) origins.push(quoted('chrome-extension://' + args(n) + '/'));
+>> "%JS%" echo var lines = ['{',
+>> "%JS%" echo   '  ' + quoted('name') + ': ' + quoted(args(1)) + ',',
+>> "%JS%" echo   '  ' + quoted('description') + ': ' + quoted('Tavorin Desktop App bridge') + ',',
+>> "%JS%" echo   '  ' + quoted('path') + ': ' + quoted(args(2)) + ',',
+>> "%JS%" echo   '  ' + quoted('type') + ': ' + quoted('stdio') + ',',
+>> "%JS%" echo   '  ' + quoted('allowed_origins') + ': [' + origins.join(', ') + ']',
+>> "%JS%" echo   '}', ''];
+>> "%JS%" echo var file = new ActiveXObject('Scripting.FileSystemObject').CreateTextFile(args(0), true, false);
+>> "%JS%" echo file.Write(lines.join(String.fromCharCode(13, 10)));
+>> "%JS%" echo file.Close();
+rem Written beside the manifest and then moved over it, so that a failure
+rem leaves the earlier manifest whole.
+del "%MANIFEST%.new" 2>nul
+cscript //nologo "%JS%" "%MANIFEST%.new" "%HOST_NAME%" "%HOST_PATH%" %IDS% >nul
+set STATUS=%errorlevel%
+del "%JS%" 2>nul
+if "%STATUS%"=="0" if exist "%MANIFEST%.new" (
+  move /y "%MANIFEST%.new" "%MANIFEST%" >nul
+  exit /b 0
+)
+del "%MANIFEST%.new" 2>nul
+echo install-windows.cmd: could not write "%MANIFEST%" through the Windows Script Host ^(cscript^); put tavorin_shim.exe next to this script and leave out /path, or install the MSI 1>&2
+exit /b 1
 
 :register
 call :key_of %1

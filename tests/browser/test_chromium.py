@@ -9,6 +9,7 @@ Settings from the environment (CTest sets them):
 """
 import json
 import os
+import shutil
 import signal
 import subprocess
 import tempfile
@@ -25,14 +26,14 @@ APP = os.environ.get("TAVORIN_EXAMPLE_APP", "build/native/tavorin_example_app")
 DEADLINE = 90
 
 
-def host_pids():
-    """Process ids of hosts started from this build's program."""
+def host_pids(program):
+    """Process ids of hosts started from that program file."""
     pids = []
     for entry in os.listdir("/proc"):
         if not entry.isdigit():
             continue
         try:
-            if os.readlink(f"/proc/{entry}/exe") == SHIM:
+            if os.readlink(f"/proc/{entry}/exe") == program:
                 pids.append(int(entry))
         except OSError:
             pass
@@ -52,6 +53,7 @@ def wait_for(condition, seconds):
 class ChromiumTalksThroughTheHost(unittest.TestCase):
     def setUp(self):
         self.dir = tempfile.mkdtemp(prefix="tavorin-browser-")
+        self.addCleanup(shutil.rmtree, self.dir, ignore_errors=True)
         self.app_dir = os.path.join(self.dir, "temp")
         self.profile = os.path.join(self.dir, "profile")
         self.record = os.path.join(self.dir, "received.txt")
@@ -63,9 +65,16 @@ class ChromiumTalksThroughTheHost(unittest.TestCase):
         self.addCleanup(self.stop, self.app)
         self.addCleanup(self.app.stdout.close)
         self.assertIn("listening on", self.app.stdout.readline())
+        # Installed from a folder whose name is not ASCII: the manifest must
+        # still be UTF-8 the browser reads.
+        host_dir = os.path.join(self.dir, "Jürgen Ü 世界 bridge")
+        os.makedirs(host_dir)
+        self.host = os.path.join(host_dir, "tavorin_shim")
+        shutil.copy(SHIM, self.host)
+        self.addCleanup(self.kill_hosts)
         subprocess.run(
             ["sh", os.path.join(ROOT, "install/install-linux.sh"),
-             "--extension", EXTENSION_ID, "--path", SHIM,
+             "--extension", EXTENSION_ID, "--path", self.host,
              "--user-data-dir", self.profile, "--browser", "chromium"],
             check=True, capture_output=True)
 
@@ -78,6 +87,10 @@ class ChromiumTalksThroughTheHost(unittest.TestCase):
             except subprocess.TimeoutExpired:
                 process.kill()
                 process.wait()
+
+    def kill_hosts(self):
+        for pid in host_pids(self.host):
+            os.kill(pid, signal.SIGKILL)
 
     def raw_lines(self):
         try:
@@ -127,10 +140,8 @@ class ChromiumTalksThroughTheHost(unittest.TestCase):
 
         # Every host ends once its port is closed, with the browser still
         # running: none is left behind.
-        self.assertTrue(wait_for(lambda: not host_pids(), 15),
-                        f"hosts left running: {host_pids()}")
-        for pid in host_pids():
-            os.kill(pid, signal.SIGKILL)
+        self.assertTrue(wait_for(lambda: not host_pids(self.host), 15),
+                        f"hosts left running: {host_pids(self.host)}")
 
 
 if __name__ == "__main__":

@@ -1,0 +1,174 @@
+// Starts the host the way a Chromium-family browser on Windows does, for the
+// end-to-end tests: it finds the registration in the browser's order, reads
+// the manifest as the browser does, checks the extension's origin, and
+// starts the host through cmd.exe or directly, over two named pipes. Frames
+// written to this program's standard input reach the host; the host's
+// frames come out of its standard output. End of input closes the host's
+// standard input, as a closing port does.
+//
+//   chrome_launcher.exe --browser chrome|chromium|edge|brave
+//                       [--origin chrome-extension://ID/] [--mode cmd|direct]
+//                       [--stderr parent|null|invalid]
+//
+// Exit status: the host's (through cmd.exe: cmd's, which is the host's),
+// or 70 when the browser would not find the host, 71 when it would refuse
+// the origin, 72 when the host would not start; the browser's message is
+// then on standard error.
+#include <windows.h>
+
+#include <cstdio>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "browsers.h"
+#include "manifest.h"
+#include "windows/launch.h"
+#include "windows/registry.h"
+#include "windows/wide.h"
+
+namespace nm = tavorin::native_messaging;
+
+namespace {
+
+constexpr int NOT_FOUND = 70;
+constexpr int FORBIDDEN = 71;
+constexpr int FAILED_TO_START = 72;
+constexpr DWORD CONNECT_MS = 20000;
+
+struct Options {
+  const nm::Browser* browser = &nm::BROWSERS[0];
+  std::string origin = "chrome-extension://gppkkhdhkkicmjpcgcpidfjhncllihef/";
+  nm::LaunchMode mode = nm::LaunchMode::ThroughCmd;
+  nm::ErrorStream error_stream = nm::ErrorStream::Parent;
+};
+
+[[noreturn]] void refuse(int status, std::string_view message,
+                         const std::string& why) {
+  std::fprintf(stderr, "launcher: %.*s (%s)\n",
+               static_cast<int>(message.size()), message.data(), why.c_str());
+  std::fflush(stderr);
+  ExitProcess(static_cast<UINT>(status));
+}
+
+std::optional<Options> parse(int argc, wchar_t** argv) {
+  Options options;
+  for (int i = 1; i + 1 < argc; i += 2) {
+    std::wstring_view name = argv[i];
+    std::string value = nm::narrow(argv[i + 1]);
+    if (name == L"--browser") {
+      options.browser = nm::find_browser(value);
+      if (options.browser == nullptr) return std::nullopt;
+    } else if (name == L"--origin") {
+      options.origin = value;
+    } else if (name == L"--mode") {
+      if (value != "cmd" && value != "direct") return std::nullopt;
+      options.mode =
+          value == "cmd" ? nm::LaunchMode::ThroughCmd : nm::LaunchMode::Direct;
+    } else if (name == L"--stderr") {
+      options.error_stream = value == "null" ? nm::ErrorStream::Null
+                             : value == "invalid"
+                                 ? nm::ErrorStream::InvalidHandle
+                                 : nm::ErrorStream::Parent;
+    } else {
+      return std::nullopt;
+    }
+  }
+  if (argc % 2 == 0) return std::nullopt;
+  return options;
+}
+
+// The first registration in the browser's order, as it finds it.
+std::optional<std::pair<nm::RegistryPlace, std::string>> find_registration(
+    const nm::Browser& browser) {
+  for (const nm::RegistryPlace& place : nm::registry_places(
+           browser, nm::HOST_NAME, nm::user_hosts_allowed(browser))) {
+    if (std::optional<std::string> path = nm::read_manifest_path(place)) {
+      return std::pair(place, *path);
+    }
+  }
+  return std::nullopt;
+}
+
+std::optional<std::string> read_file(const std::wstring& path) {
+  HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ,
+                            nullptr, OPEN_EXISTING, 0, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return std::nullopt;
+  std::string content;
+  char chunk[4096];
+  DWORD got = 0;
+  while (ReadFile(file, chunk, sizeof chunk, &got, nullptr) && got > 0) {
+    content.append(chunk, got);
+  }
+  CloseHandle(file);
+  return content;
+}
+
+// What the browser reads before it starts anything: the program to start.
+std::wstring host_program(const Options& options) {
+  auto registration = find_registration(*options.browser);
+  if (!registration) refuse(NOT_FOUND, nm::NOT_FOUND_ERROR, "no registration");
+  std::wstring manifest_path = nm::widen(registration->second);
+  std::optional<std::string> bytes = read_file(manifest_path);
+  if (!bytes) {
+    refuse(NOT_FOUND, nm::NOT_FOUND_ERROR,
+           "cannot read " + registration->second);
+  }
+  nm::ManifestCheck check =
+      nm::check_manifest(*bytes, nm::HOST_NAME, nm::System::Windows);
+  if (!check.browser_accepts()) {
+    refuse(NOT_FOUND, nm::NOT_FOUND_ERROR, check.problems.front().what);
+  }
+  bool allowed = false;
+  for (const std::string& origin : check.manifest->allowed_origins) {
+    allowed = allowed || origin == options.origin;
+  }
+  if (!allowed) refuse(FORBIDDEN, nm::FORBIDDEN_ERROR, options.origin);
+  return nm::resolve_host_path(manifest_path, nm::widen(check.manifest->path));
+}
+
+struct Pump {
+  HANDLE from;
+  HANDLE to;
+  bool close_target_at_end;
+};
+
+DWORD WINAPI pump(void* context) {
+  Pump* pipe = static_cast<Pump*>(context);
+  char buffer[65536];
+  for (;;) {
+    DWORD got = nm::read_handle(pipe->from, buffer, sizeof buffer);
+    if (got == 0 || !nm::write_handle(pipe->to, buffer, got)) break;
+  }
+  if (pipe->close_target_at_end) CloseHandle(pipe->to);
+  return 0;
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+  std::optional<Options> options = parse(argc, argv);
+  if (!options) {
+    std::fputs(
+        "usage: chrome_launcher --browser NAME [--origin ORIGIN] "
+        "[--mode cmd|direct] [--stderr parent|null|invalid]\n",
+        stderr);
+    return 2;
+  }
+  std::wstring program = host_program(*options);
+  auto host = nm::start_host(program, options->origin, options->mode,
+                             options->error_stream, CONNECT_MS);
+  if (!host) refuse(FAILED_TO_START, nm::FAILED_TO_START_ERROR, host.error());
+
+  Pump to_host{GetStdHandle(STD_INPUT_HANDLE), host->to_host, true};
+  Pump from_host{host->from_host, GetStdHandle(STD_OUTPUT_HANDLE), false};
+  HANDLE writer = CreateThread(nullptr, 0, pump, &to_host, 0, nullptr);
+  pump(&from_host);
+  // The host has closed its output: it is ending. Waiting for the writer
+  // too would hang on input that nobody closes.
+  WaitForSingleObject(host->process, INFINITE);
+  DWORD status = 0;
+  GetExitCodeProcess(host->process, &status);
+  (void)writer;
+  return static_cast<int>(status);
+}

@@ -1,0 +1,188 @@
+"""The host installed by the Windows script and started the way a
+Chromium-family browser on Windows starts it (tests/chrome_launcher: the
+registry in the browser's order, the manifest read as the browser reads it,
+the origin checked, cmd.exe with /d /s /c or the program itself, two named
+pipes), under Wine, from folders whose names hold spaces and letters
+outside ASCII.
+
+Settings from the environment (CTest sets them):
+  TAVORIN_SHIM_EXE     the Windows host
+  TAVORIN_LAUNCHER     build/windows/chrome_launcher.exe
+  TAVORIN_EXAMPLE_APP  the example desktop app (Linux)
+  WINEPREFIX           a prefix prepared by scripts/wine_prefix.sh start
+"""
+import json
+import os
+import shutil
+import subprocess
+import sys
+import tempfile
+import unittest
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.dirname(
+    os.path.abspath(__file__))), "e2e"))
+import frames  # noqa: E402
+from harness import ExampleApp, echo  # noqa: E402
+
+ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
+SCRIPT = os.path.join(ROOT, "install", "install-windows.cmd")
+EXE = os.environ.get("TAVORIN_SHIM_EXE", os.path.join(ROOT, "build/windows/tavorin_shim.exe"))
+LAUNCHER = os.environ.get("TAVORIN_LAUNCHER",
+                          os.path.join(ROOT, "build/windows/chrome_launcher.exe"))
+APP = os.environ.get("TAVORIN_EXAMPLE_APP", os.path.join(ROOT, "build/native/tavorin_example_app"))
+WINE = shutil.which("wine64") or "/usr/lib/wine/wine64"
+NAME = "com.tavorin.desktop"
+EXTENSION = "gppkkhdhkkicmjpcgcpidfjhncllihef"
+OTHER_EXTENSION = "abcdefghijklmnopabcdefghijklmnop"
+KEYS = {"chrome": r"Google\Chrome", "chromium": "Chromium",
+        "edge": r"Microsoft\Edge", "brave": r"BraveSoftware\Brave-Browser"}
+POLICY = r"HKCU\Software\Policies\Google\Chrome"
+# What the launcher exits with when the browser would refuse.
+NOT_FOUND, FORBIDDEN = 70, 71
+MESSAGES = [b'{"n":1}', '{"text":"Grüße, 世界 🔧"}'.encode(),
+            b'{"big":"' + "é".encode() * 450_000 + b'"}']
+
+
+def windows_path(path):
+    return "Z:" + path.replace("/", "\\")
+
+
+@unittest.skipUnless(os.path.exists(EXE) and os.path.exists(LAUNCHER) and
+                     os.environ.get("WINEPREFIX"),
+                     "the Windows host, the launcher or the Wine prefix is missing")
+class LaunchPathUnderWine(unittest.TestCase):
+
+    def setUp(self):
+        self.root = tempfile.mkdtemp(prefix="tavorin-launch-")
+        self.addCleanup(shutil.rmtree, self.root, ignore_errors=True)
+        self.folder = self.make_folder("Jürgen Ü 世界 app")
+        self.app_temp = self.make_folder("temp")
+        self.env = dict(os.environ, WINEDEBUG="-all",
+                        TAVORIN_TEST_TMP=windows_path(self.app_temp))
+        self.forget_registrations()
+        self.addCleanup(self.forget_registrations)
+        self.app = ExampleApp(APP, self.app_temp, ["--mode", "prod"])
+        self.addCleanup(self.app.stop)
+
+    def make_folder(self, name, with_host=False):
+        folder = os.path.join(self.root, name)
+        os.makedirs(folder)
+        if with_host:
+            shutil.copy(EXE, folder)
+        return folder
+
+    def install(self, *args, folder=None):
+        folder = folder or self.folder
+        shutil.copy(EXE, folder)
+        shutil.copy(SCRIPT, folder)
+        return subprocess.run([WINE, "cmd", "/c", "install-windows.cmd", *args],
+                              cwd=folder, capture_output=True, env=self.env,
+                              timeout=120)
+
+    def forget_registrations(self):
+        keys = [rf"{hive}\Software\{key}\NativeMessagingHosts\{NAME}"
+                for hive in ("HKCU", "HKLM") for key in KEYS.values()]
+        for key in keys + [POLICY]:
+            subprocess.run([WINE, "reg", "delete", key, "/f"],
+                           capture_output=True, env=self.env, timeout=60)
+
+    def registered(self, browser, hive="HKCU"):
+        key = rf"{hive}\Software\{KEYS[browser]}\NativeMessagingHosts\{NAME}"
+        done = subprocess.run([WINE, "reg", "query", key], capture_output=True,
+                              env=self.env, timeout=60)
+        return done.returncode == 0
+
+    def manifest(self):
+        with open(os.path.join(self.folder, NAME + ".json"), "rb") as f:
+            raw = f.read()
+        self.assertFalse(raw.startswith(b"\xef\xbb\xbf"), "a byte-order mark")
+        return json.loads(raw.decode("utf-8"))
+
+    def launch(self, *options, messages=MESSAGES):
+        """The launcher as the browser: frames in, frames and status out."""
+        data = b"".join(map(frames.encode_frame, messages))
+        done = subprocess.run([WINE, LAUNCHER, *options], input=data,
+                              capture_output=True, env=self.env, timeout=120)
+        return done, frames.decode_frames(done.stdout)
+
+    def assert_relays(self, *options):
+        done, answers = self.launch(*options)
+        self.assertEqual(done.returncode, 0, done.stderr.decode(errors="replace"))
+        self.assertEqual(answers, [echo(m) for m in MESSAGES], options)
+
+    def test_script_install_is_started_both_ways_by_every_browser(self):
+        done = self.install(EXTENSION)
+        self.assertEqual(done.returncode, 0, done.stderr)
+        manifest = self.manifest()
+        self.assertEqual(manifest, {
+            "name": NAME, "description": "Tavorin Desktop App bridge",
+            "path": "tavorin_shim.exe", "type": "stdio",
+            "allowed_origins": [f"chrome-extension://{EXTENSION}/"]})
+        for mode, error_stream in (("cmd", "parent"), ("direct", "null"),
+                                   ("direct", "invalid")):
+            self.assert_relays("--browser", "chrome", "--mode", mode,
+                               "--stderr", error_stream)
+        for browser in ("chromium", "edge", "brave"):
+            self.assert_relays("--browser", browser)
+
+        done, _ = self.launch("--origin", f"chrome-extension://{OTHER_EXTENSION}/")
+        self.assertEqual(done.returncode, FORBIDDEN, done.stderr)
+
+        done = subprocess.run([WINE, "cmd", "/c", "install-windows.cmd", "/uninstall"],
+                              cwd=self.folder, capture_output=True, env=self.env,
+                              timeout=120)
+        self.assertEqual(done.returncode, 0, done.stderr)
+        self.assertFalse(any(self.registered(b) for b in KEYS))
+        self.assertEqual(sorted(os.listdir(self.folder)),
+                         ["install-windows.cmd", "tavorin_shim.exe"])
+        done, _ = self.launch()
+        self.assertEqual(done.returncode, NOT_FOUND, done.stderr)
+
+    def test_host_elsewhere_is_named_by_an_escaped_absolute_path(self):
+        elsewhere = self.make_folder("Hôst ✓ 家 folder", with_host=True)
+        host = windows_path(os.path.join(elsewhere, "tavorin_shim.exe"))
+        done = self.install("/path", host, EXTENSION, OTHER_EXTENSION)
+        self.assertEqual(done.returncode, 0, done.stderr)
+        with open(os.path.join(self.folder, NAME + ".json"), "rb") as f:
+            raw = f.read()
+        self.assertTrue(raw.isascii(), "non-ASCII written as \\u escapes")
+        self.assertEqual(self.manifest()["path"], host)
+        self.assert_relays("--mode", "cmd")
+        self.assert_relays("--mode", "direct", "--stderr", "null",
+                           "--origin", f"chrome-extension://{OTHER_EXTENSION}/")
+
+    def test_refuses_bad_input_with_a_clear_message(self):
+        for args, message in [(["ABC"], b"not an extension ID"),
+                              ([EXTENSION[:-1] + "q"], b"not an extension ID"),
+                              (["/path", r"relative\x.exe", EXTENSION], b"full path"),
+                              (["/browser", "opera", EXTENSION], b"unknown browser"),
+                              (["/machine"], b"at least one extension ID")]:
+            done = self.install(*args)
+            self.assertEqual(done.returncode, 2, args)
+            self.assertIn(message, done.stderr)
+        self.assertFalse(self.registered("chrome"))
+        self.assertFalse(os.path.exists(os.path.join(self.folder, NAME + ".json")))
+
+    def test_a_folder_with_an_ampersand_is_refused(self):
+        folder = self.make_folder("Tavorin & Co")
+        done = self.install(EXTENSION, folder=folder)
+        self.assertEqual(done.returncode, 2)
+        self.assertIn(b'contains "&"', done.stderr)
+        self.assertFalse(os.path.exists(os.path.join(folder, NAME + ".json")))
+        self.assertFalse(self.registered("chrome"))
+
+    def test_user_hosts_disabled_by_policy_need_the_machine_install(self):
+        subprocess.run([WINE, "reg", "add", POLICY, "/v", "NativeMessagingUserLevelHosts",
+                        "/t", "REG_DWORD", "/d", "0", "/f"], check=True,
+                       capture_output=True, env=self.env, timeout=60)
+        self.install(EXTENSION)
+        done, _ = self.launch()
+        self.assertEqual(done.returncode, NOT_FOUND, done.stderr)
+        done = self.install("/machine", EXTENSION)
+        self.assertEqual(done.returncode, 0, done.stderr)
+        self.assertTrue(self.registered("chrome", "HKLM"))
+        self.assert_relays("--mode", "direct")
+
+
+if __name__ == "__main__":
+    unittest.main()

@@ -1,0 +1,38 @@
+#pragma once
+
+#include <cstddef>
+#include <expected>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+namespace tavorin::native_messaging {
+
+// A JSON value as a browser reads a host manifest: strict RFC 8259 (no
+// comments, no trailing commas, one value), over text that must be UTF-8.
+struct JsonValue {
+  enum class Kind { Null, Boolean, Number, String, Array, Object };
+
+  Kind kind = Kind::Null;
+  bool boolean = false;
+  std::string text;  // a string's value, or a number's digits as written
+  std::vector<JsonValue> items;
+  std::vector<std::pair<std::string, JsonValue>> members;
+
+  // The member of an object with that name (the last, as browsers take a
+  // repeated name), or null.
+  const JsonValue* member(std::string_view name) const;
+};
+
+// Where and why the text is not JSON.
+struct JsonError {
+  std::size_t offset;
+  std::string reason;
+};
+
+// Parses the whole text. A UTF-8 byte-order mark at the start is skipped,
+// as Chromium's reader does; the caller can see it for itself.
+std::expected<JsonValue, JsonError> parse_json(std::string_view text);
+
+}  // namespace tavorin::native_messaging

@@ -1,0 +1,48 @@
+#pragma once
+
+#include <windows.h>
+
+#include <expected>
+#include <string>
+#include <string_view>
+
+namespace tavorin::native_messaging {
+
+// How the browser starts a host: through cmd.exe with its standard streams
+// redirected to two named pipes, or (policy NativeHostsExecutablesLaunch
+// Directly, for an .exe) the program itself with the pipes as inherited
+// synchronous handles.
+enum class LaunchMode { ThroughCmd, Direct };
+
+// What the host gets as standard error. The browser gives cmd.exe none (it
+// writes to a hidden console) and a directly started host its own, normally
+// null; Pipe hands the caller the host's log to read.
+enum class ErrorStream { Parent, Null, InvalidHandle, Pipe };
+
+struct StartedHost {
+  HANDLE process = nullptr;    // cmd.exe, or the host itself
+  HANDLE to_host = nullptr;    // the server end of the host's standard input
+  HANDLE from_host = nullptr;  // the server end of its standard output
+  HANDLE log = nullptr;        // the read end of its standard error, for Pipe
+};
+
+// Starts the program as the browser does, for the extension `origin`, with
+// the current directory set to the program's folder, and waits (at most
+// `connect_ms`) until it has opened both pipes. On failure, why.
+std::expected<StartedHost, std::string> start_host(const std::wstring& program,
+                                                   std::string_view origin,
+                                                   LaunchMode mode,
+                                                   ErrorStream error_stream,
+                                                   DWORD connect_ms);
+
+// The program a manifest names: a relative path is taken from the
+// manifest's folder, as the browser does on Windows.
+std::wstring resolve_host_path(const std::wstring& manifest_path,
+                               const std::wstring& path);
+
+// Reads from a handle opened for overlapped use or not; 0 at the end.
+DWORD read_handle(HANDLE handle, void* buffer, DWORD size);
+// Writes all bytes; false when the other end has gone.
+bool write_handle(HANDLE handle, const void* bytes, DWORD size);
+
+}  // namespace tavorin::native_messaging

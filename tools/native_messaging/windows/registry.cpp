@@ -1,0 +1,144 @@
+#include "windows/registry.h"
+
+#include <windows.h>
+
+#include "windows/wide.h"
+
+namespace tavorin::native_messaging {
+
+namespace {
+
+class Key {
+ public:
+  Key(HKEY root, const std::wstring& path, REGSAM view) {
+    if (RegOpenKeyExW(root, path.c_str(), 0, KEY_QUERY_VALUE | view, &key_) !=
+        ERROR_SUCCESS) {
+      key_ = nullptr;
+    }
+  }
+  Key(const Key&) = delete;
+  Key& operator=(const Key&) = delete;
+  ~Key() {
+    if (key_ != nullptr) RegCloseKey(key_);
+  }
+
+  std::optional<std::wstring> text(const wchar_t* name) const {
+    if (key_ == nullptr) return std::nullopt;
+    DWORD type = 0;
+    DWORD bytes = 0;
+    if (RegQueryValueExW(key_, name, nullptr, &type, nullptr, &bytes) !=
+            ERROR_SUCCESS ||
+        (type != REG_SZ && type != REG_EXPAND_SZ)) {
+      return std::nullopt;
+    }
+    std::wstring value(bytes / sizeof(wchar_t) + 1, L'\0');
+    if (RegQueryValueExW(key_, name, nullptr, &type,
+                         reinterpret_cast<BYTE*>(value.data()),
+                         &bytes) != ERROR_SUCCESS) {
+      return std::nullopt;
+    }
+    value.resize(bytes / sizeof(wchar_t));
+    while (!value.empty() && value.back() == L'\0') value.pop_back();
+    return value;
+  }
+
+  std::optional<DWORD> number(const wchar_t* name) const {
+    if (key_ == nullptr) return std::nullopt;
+    DWORD type = 0;
+    DWORD value = 0;
+    DWORD bytes = sizeof value;
+    if (RegQueryValueExW(key_, name, nullptr, &type,
+                         reinterpret_cast<BYTE*>(&value),
+                         &bytes) != ERROR_SUCCESS ||
+        type != REG_DWORD) {
+      return std::nullopt;
+    }
+    return value;
+  }
+
+  std::vector<std::wstring> all_texts() const {
+    std::vector<std::wstring> texts;
+    for (DWORD i = 0; key_ != nullptr; ++i) {
+      wchar_t name[256];
+      DWORD length = 256;
+      if (RegEnumValueW(key_, i, name, &length, nullptr, nullptr, nullptr,
+                        nullptr) != ERROR_SUCCESS) {
+        break;
+      }
+      if (std::optional<std::wstring> value = text(name)) {
+        texts.push_back(*value);
+      }
+    }
+    return texts;
+  }
+
+ private:
+  HKEY key_ = nullptr;
+};
+
+std::optional<DWORD> policy_number(const Browser& browser,
+                                   const wchar_t* name) {
+  std::wstring key = widen(browser.policy_key);
+  // Machine policy wins over the user's, as the browser applies them.
+  for (HKEY hive : {HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER}) {
+    if (auto value = Key(hive, key, KEY_WOW64_64KEY).number(name)) {
+      return value;
+    }
+  }
+  return std::nullopt;
+}
+
+}  // namespace
+
+std::string RegistryPlace::describe() const {
+  return std::string(machine ? "HKLM\\" : "HKCU\\") + key +
+         (view_32_bit ? " (32-bit view)" : " (64-bit view)");
+}
+
+std::vector<RegistryPlace> registry_places(const Browser& browser,
+                                           std::string_view host,
+                                           bool user_hosts_allowed) {
+  std::vector<RegistryPlace> places;
+  for (bool machine : {false, true}) {
+    if (!machine && !user_hosts_allowed) continue;
+    for (bool view_32_bit : {true, false}) {
+      for (std::string_view key : browser.registry_keys) {
+        if (key.empty()) continue;
+        places.push_back({machine, view_32_bit,
+                          std::string(key) + "\\" + std::string(host)});
+      }
+    }
+  }
+  return places;
+}
+
+std::optional<std::string> read_manifest_path(const RegistryPlace& place) {
+  Key key(place.machine ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER,
+          widen(place.key),
+          place.view_32_bit ? KEY_WOW64_32KEY : KEY_WOW64_64KEY);
+  std::optional<std::wstring> value = key.text(nullptr);
+  if (!value) return std::nullopt;
+  return narrow(*value);
+}
+
+bool user_hosts_allowed(const Browser& browser) {
+  std::optional<DWORD> allowed =
+      policy_number(browser, L"NativeMessagingUserLevelHosts");
+  return !allowed || *allowed != 0;
+}
+
+std::vector<std::string> policy_list(const Browser& browser,
+                                     std::string_view list) {
+  std::wstring key = widen(browser.policy_key) + L"\\" + widen(list);
+  std::vector<std::string> entries;
+  for (HKEY hive : {HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER}) {
+    for (const std::wstring& entry :
+         Key(hive, key, KEY_WOW64_64KEY).all_texts()) {
+      entries.push_back(narrow(entry));
+    }
+    if (!entries.empty()) break;
+  }
+  return entries;
+}
+
+}  // namespace tavorin::native_messaging

@@ -1,0 +1,41 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "browsers.h"
+
+namespace tavorin::native_messaging {
+
+// One registry place a browser reads a host's manifest path from.
+struct RegistryPlace {
+  bool machine;      // HKLM rather than HKCU
+  bool view_32_bit;  // the 32-bit view rather than the 64-bit one
+  std::string key;   // below the hive, ending in \<host name>
+
+  // As the doctor names it: "HKCU\...\com.tavorin.desktop (32-bit view)".
+  std::string describe() const;
+};
+
+// Every place, in the browser's order: HKCU then HKLM (HKCU only when user
+// hosts are allowed), in each the 32-bit view then the 64-bit view, in each
+// the browser's keys in turn.
+std::vector<RegistryPlace> registry_places(const Browser& browser,
+                                           std::string_view host,
+                                           bool user_hosts_allowed);
+
+// The manifest path a place holds (its default value), if any.
+std::optional<std::string> read_manifest_path(const RegistryPlace& place);
+
+// False when policy (NativeMessagingUserLevelHosts = 0, from HKLM or else
+// HKCU) makes the browser ignore hosts registered under HKCU.
+bool user_hosts_allowed(const Browser& browser);
+
+// The policy's host lists (NativeMessagingBlocklist / ...Allowlist), as the
+// values of the policy's subkey.
+std::vector<std::string> policy_list(const Browser& browser,
+                                     std::string_view list);
+
+}  // namespace tavorin::native_messaging

@@ -1,0 +1,28 @@
+#include "windows/wide.h"
+
+#include <windows.h>
+
+namespace tavorin::native_messaging {
+
+std::wstring widen(std::string_view text) {
+  if (text.empty()) return {};
+  int size = MultiByteToWideChar(CP_UTF8, 0, text.data(),
+                                 static_cast<int>(text.size()), nullptr, 0);
+  std::wstring wide(static_cast<std::size_t>(size), L'\0');
+  MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
+                      wide.data(), size);
+  return wide;
+}
+
+std::string narrow(std::wstring_view text) {
+  if (text.empty()) return {};
+  int size = WideCharToMultiByte(CP_UTF8, 0, text.data(),
+                                 static_cast<int>(text.size()), nullptr, 0,
+                                 nullptr, nullptr);
+  std::string utf8(static_cast<std::size_t>(size), '\0');
+  WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
+                      utf8.data(), size, nullptr, nullptr);
+  return utf8;
+}
+
+}  // namespace tavorin::native_messaging
