@@ -2,6 +2,8 @@ add_library(tavorin_posix STATIC
   src/platform/posix/clock.cpp
   src/platform/posix/error_codes.cpp
   src/platform/posix/files.cpp
+  src/platform/posix/listener_owner.cpp
+  src/platform/posix/memory_blocks.cpp
   src/platform/posix/process.cpp
   src/platform/posix/sockets.cpp
   src/platform/posix/standard_streams.cpp

@@ -10,6 +10,7 @@ add_library(tavorin_windows STATIC
   src/platform/windows/console_output.cpp
   src/platform/windows/error_codes.cpp
   src/platform/windows/files.cpp
+  src/platform/windows/memory_blocks.cpp
   src/platform/windows/message_text.cpp
   src/platform/windows/process.cpp
   src/platform/windows/raw_stream.cpp

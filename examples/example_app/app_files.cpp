@@ -40,8 +40,11 @@ extern "C" void stop_on_signal(int) {
   ::_exit(0);
 }
 
+// Readable by the app's own user only: the port is nobody else's business.
+// Never through a link someone else planted under the name.
 bool write_whole_file(const char* path, std::string_view content) {
-  int fd = ::open(path, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  int fd =
+      ::open(path, O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0600);
   if (fd < 0) return false;
   bool written = write_all(fd, content);
   return ::close(fd) == 0 && written;

@@ -30,6 +30,9 @@ struct AppOptions {
   bool ack = false;
 };
 
+// The directory the host reads the app's files from when none is given.
+std::string default_temp_dir();
+
 // Reads the command line; on a mistake prints the reason and the usage to
 // standard error and returns nothing.
 std::optional<AppOptions> parse_options(int argc, char** argv);

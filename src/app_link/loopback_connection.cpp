@@ -12,6 +12,9 @@ Result<Socket> open_loopback_connection(Platform& os, std::uint16_t port) {
       !connected) {
     return std::unexpected(connected.error());
   }
+  if (Status owner = os.check_listener_owner(socket.handle()); !owner) {
+    return std::unexpected(owner.error());
+  }
   return socket;
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string_view>
@@ -7,6 +8,10 @@
 namespace tavorin {
 
 class Platform;
+
+// A port needs a few bytes: a port file any larger (or one that is a FIFO
+// or a device) is not the app's, and is never read without bound.
+inline constexpr std::size_t MAX_PORT_FILE_SIZE = 4096;
 
 // The desktop app's port from tavorin_port.txt, logged when usable. Every
 // problem (no file, not UTF-8, not a port) silently gives nothing.

@@ -89,6 +89,11 @@ inline constexpr IoError CONSOLE_UNPAIRED_SURROGATE_ERROR =
                    "Windows stdin in console mode does not support non-UTF-16 "
                    "input; encountered unpaired surrogate");
 
+inline constexpr IoError NOT_A_SMALL_FILE_ERROR =
+    IoError::fixed(ErrorKind::InvalidData, "not a small regular file");
+inline constexpr IoError FOREIGN_LISTENER_ERROR = IoError::fixed(
+    ErrorKind::PermissionDenied, "the listener belongs to another user");
+
 // A missing standard stream reports this code; writes to it count as done.
 inline constexpr std::int32_t ERROR_INVALID_HANDLE_CODE = 6;
 

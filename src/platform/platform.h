@@ -35,15 +35,24 @@ class Platform {
   virtual std::string temp_directory() = 0;
 
   // True for an entry of any type, links followed, even one that another
-  // process holds open without sharing. Every failure is "no".
+  // process holds open without sharing. Every failure is "no". In a
+  // directory that other users can write, an entry that another user (root
+  // excepted) put there does not count: anyone can plant one.
   virtual bool path_exists(std::string_view path) = 0;
 
-  // The whole content of a file; bytes that are not UTF-8 give
-  // INVALID_UTF8_ERROR. A byte-order mark stays in the text.
-  virtual Result<std::string> read_text_file(std::string_view path) = 0;
+  // The content of a small regular file: opened without waiting on it, so a
+  // FIFO or a device is refused rather than read, and at most `limit`
+  // bytes; anything else fails with NOT_A_SMALL_FILE_ERROR, and so does, in
+  // a directory other users can write, a file another user (root excepted)
+  // owns. Bytes that are not UTF-8 give INVALID_UTF8_ERROR. A byte-order
+  // mark stays in the text.
+  virtual Result<std::string> read_text_file(std::string_view path,
+                                             std::size_t limit) = 0;
 
-  // Creates or empties the file, writes every byte and closes it. The file is
-  // shared for reading, writing and deletion while it is open.
+  // Creates or empties the file, writes every byte and closes it. The file
+  // is shared for reading, writing and deletion while it is open. Never
+  // through a link, and never into anything but a regular file of the
+  // host's own user: anything else fails and is left as it was.
   virtual Status write_file(std::string_view path,
                             std::string_view content) = 0;
 
@@ -63,6 +72,11 @@ class Platform {
   // A blocking connect to 127.0.0.1 on the port, with no name lookup and no
   // time limit of the host's.
   virtual Status connect_loopback(SocketHandle socket, std::uint16_t port) = 0;
+  // Fails with FOREIGN_LISTENER_ERROR when the other end of the connection
+  // belongs to another user of the machine (root excepted): a listener
+  // planted on the app's port. Systems whose temporary directory is the
+  // user's own have nothing to check.
+  virtual Status check_listener_owner(SocketHandle socket) = 0;
   virtual Status set_receive_timeout(SocketHandle socket,
                                      std::chrono::milliseconds timeout) = 0;
   virtual Status set_no_delay(SocketHandle socket) = 0;
@@ -97,6 +111,12 @@ class Platform {
       std::span<const std::string_view> pieces);
   virtual Result<std::size_t> write_stderr_pieces(
       std::span<const std::string_view> pieces);
+
+  // Memory the host can do without, for an answer of any size: like
+  // realloc, null (the old block untouched) when the system has none to
+  // give, so that the caller reports it instead of stopping at once.
+  virtual void* resize_block(void* block, std::size_t size) = 0;
+  virtual void free_block(void* block) = 0;
 
   // The system's text for an error code, never failing.
   virtual std::string system_message(std::int32_t code) = 0;

@@ -9,58 +9,49 @@
 
 namespace tavorin {
 
-bool AppReader::take_pending(std::string& line) {
-  std::string_view rest = std::string_view(pending_).substr(pending_start_);
-  const char* newline =
-      static_cast<const char*>(std::memchr(rest.data(), '\n', rest.size()));
-  if (newline == nullptr) {
-    line.append(rest);
-    pending_.clear();
-    pending_start_ = 0;
-    return false;
-  }
-  std::size_t take = static_cast<std::size_t>(newline - rest.data()) + 1;
-  line.append(rest.substr(0, take));
-  pending_start_ += take;
-  return true;
-}
-
-// Receives straight into the line's spare room (at least a reader buffer's
-// worth), so an answer is copied once, from the system into the line.
-Result<std::size_t> AppReader::receive_into(std::string& line) {
-  const std::size_t before = line.size();
-  const std::size_t room =
-      std::max(APP_READER_CAPACITY, line.capacity() - before);
-  line.resize_and_overwrite(
-      before + room,
-      [size = before + room](char*, std::size_t) { return size; });
+Result<std::size_t> AppReader::receive_more() {
+  Result<std::span<char>> room = buffer_.room(APP_READER_CAPACITY);
+  if (!room) return std::unexpected(room.error());
+  // Never more than the longest answer a frame can carry.
+  std::size_t allowed = MAX_ANSWER_LINE - buffer_.pending().size();
+  std::span<char> into = room->first(std::min(room->size(), allowed));
   for (;;) {
-    Result<std::size_t> got =
-        os_.receive(socket_.handle(), std::span(line.data() + before, room));
+    Result<std::size_t> got = os_.receive(socket_.handle(), into);
     if (!got && got.error().kind() == ErrorKind::Interrupted) continue;
-    line.resize(before + (got ? *got : 0));
+    if (got) buffer_.received(*got);
     return got;
   }
 }
 
-Result<std::size_t> AppReader::read_line(std::string& line) {
-  line.clear();
-  if (take_pending(line)) return line.size();
+Result<std::string_view> AppReader::read_line() {
   for (;;) {
-    const std::size_t before = line.size();
-    Result<std::size_t> got = receive_into(line);
-    if (!got) return std::unexpected(got.error());
-    if (*got == 0) return line.size();
-    const char* newline =
-        static_cast<const char*>(std::memchr(line.data() + before, '\n', *got));
+    std::string_view pending = buffer_.pending();
+    const void* newline = std::memchr(pending.data() + searched_, '\n',
+                                      pending.size() - searched_);
     if (newline != nullptr) {
-      std::size_t end = static_cast<std::size_t>(newline - line.data()) + 1;
-      pending_.assign(line, end);
-      pending_start_ = 0;
-      line.resize(end);
-      return line.size();
+      line_size_ = static_cast<std::size_t>(static_cast<const char*>(newline) -
+                                            pending.data()) +
+                   1;
+      return pending.substr(0, line_size_);
+    }
+    searched_ = pending.size();
+    if (pending.size() >= MAX_ANSWER_LINE) {
+      return std::unexpected(ANSWER_TOO_LONG_ERROR);
+    }
+    Result<std::size_t> got = receive_more();
+    if (!got) return std::unexpected(got.error());
+    if (*got == 0) {
+      line_size_ = pending.size();
+      return buffer_.pending();
     }
   }
+}
+
+void AppReader::finish_line() {
+  buffer_.take(line_size_);
+  line_size_ = 0;
+  searched_ = 0;
+  buffer_.give_back_spare_memory();
 }
 
 Status set_app_read_timeout(Platform& os, const Socket& socket) {
@@ -98,13 +89,13 @@ std::expected<void, SendLineError> send_line(Platform& os, const Socket& socket,
   return {};
 }
 
-Result<std::size_t> read_response_line(AppReader& reader, std::string& line) {
-  Result<std::size_t> count = reader.read_line(line);
-  if (count && !is_valid_utf8(line)) {
-    line.clear();
+Result<std::string_view> read_response_line(AppReader& reader) {
+  Result<std::string_view> line = reader.read_line();
+  if (line && !is_valid_utf8(*line)) {
+    reader.finish_line();
     return std::unexpected(INVALID_UTF8_ERROR);
   }
-  return count;
+  return line;
 }
 
 std::string_view trim_response(std::string_view line) { return trim_end(line); }

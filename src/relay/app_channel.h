@@ -1,6 +1,5 @@
 #pragma once
 
-#include <array>
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
@@ -9,35 +8,44 @@
 
 #include "platform/io_error.h"
 #include "platform/socket.h"
+#include "relay/answer_buffer.h"
 
 namespace tavorin {
 
 // Each single wait for the app's answer is limited, so a hung app cannot
 // hold the browser's port open forever.
 inline constexpr std::chrono::milliseconds APP_READ_TIMEOUT{5000};
-inline constexpr std::size_t APP_READER_CAPACITY = 8192;
+
+// A frame's length has 32 bits: an answer line this long (its line feed
+// included) is the longest that can reach the browser, and the reader
+// stops there rather than keep an app that never ends its line in memory.
+inline constexpr std::size_t MAX_ANSWER_LINE = std::size_t{1} << 32;
 
 // Reads the app's answers through its own handle to the connection, so that
 // bytes after one answer line wait for the next message.
 class AppReader {
  public:
   AppReader(Platform& os, Socket socket)
-      : os_(os), socket_(std::move(socket)) {}
+      : os_(os), socket_(std::move(socket)), buffer_(os) {}
 
   // Every byte up to and including the next line feed, or up to the end of
-  // the stream, in `line` (which is cleared first). Returns the count of
-  // bytes; 0 means the app closed the connection.
-  Result<std::size_t> read_line(std::string& line);
+  // the stream, as a view valid until finish_line(). Empty when the app
+  // closed the connection before sending anything.
+  Result<std::string_view> read_line();
+
+  // The line is done with: its bytes go, and memory grown for an oversized
+  // answer goes back to the system.
+  void finish_line();
 
  private:
-  bool take_pending(std::string& line);
-  Result<std::size_t> receive_into(std::string& line);
+  Result<std::size_t> receive_more();
 
   Platform& os_;
   Socket socket_;
-  // Bytes received after the line feed of an earlier answer.
-  std::string pending_;
-  std::size_t pending_start_ = 0;
+  AnswerBuffer buffer_;
+  // Pending bytes already searched for a line feed.
+  std::size_t searched_ = 0;
+  std::size_t line_size_ = 0;
 };
 
 Status set_app_read_timeout(Platform& os, const Socket& socket);
@@ -60,8 +68,9 @@ struct SendLineError {
 std::expected<void, SendLineError> send_line(Platform& os, const Socket& socket,
                                              std::string_view text);
 
-// A response line, valid UTF-8 or "stream did not contain valid UTF-8".
-Result<std::size_t> read_response_line(AppReader& reader, std::string& line);
+// A response line, valid UTF-8 or "stream did not contain valid UTF-8"
+// (and then already finished with).
+Result<std::string_view> read_response_line(AppReader& reader);
 
 // The app's answer as Chrome gets it: trailing white space (the line feed
 // among it) removed, leading white space kept.

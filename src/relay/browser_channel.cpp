@@ -1,6 +1,7 @@
 #include "relay/browser_channel.h"
 
 #include <array>
+#include <limits>
 
 #include "platform/platform.h"
 
@@ -33,6 +34,12 @@ Result<std::string> read_frame_payload(Platform& os, std::uint32_t length) {
 
 std::expected<void, FrameError> write_frame(Platform& os,
                                             std::string_view text) {
+  // The length field has 32 bits: a longer answer must fail, not wrap
+  // around into a frame that claims a fraction of it.
+  if (text.size() > std::numeric_limits<std::uint32_t>::max()) {
+    return std::unexpected(
+        FrameError{FrameStep::Length, ANSWER_TOO_LONG_ERROR});
+  }
   const auto length = static_cast<std::uint32_t>(text.size());
   const std::array<char, 4> prefix = {static_cast<char>(length & 0xFF),
                                       static_cast<char>((length >> 8) & 0xFF),

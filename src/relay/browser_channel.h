@@ -22,6 +22,9 @@ Result<std::uint32_t> read_frame_length(Platform& os);
 // whole buffer".
 Result<std::string> read_frame_payload(Platform& os, std::uint32_t length);
 
+inline constexpr IoError ANSWER_TOO_LONG_ERROR = IoError::fixed(
+    ErrorKind::InvalidData, "answer of 4 GiB or more, too long for a frame");
+
 enum class FrameStep : std::uint8_t { Length, Bytes, Flush };
 
 struct FrameError {

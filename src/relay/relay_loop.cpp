@@ -23,11 +23,24 @@ std::string_view frame_step_template(FrameStep step) {
   return "Error flushing to Chrome: {}";
 }
 
-// One message from Chrome to the app and its answer back. The response
-// buffer is handed in so that its memory serves every turn.
+// The app's answer to Chrome, as one frame.
+Turn answer_chrome(Platform& os, std::string_view line,
+                   std::int32_t message_count) {
+  const std::string_view answer = trim_response(line);
+  write_log_line(os, "Received response from app: {}", answer);
+  if (auto framed = write_frame(os, answer); !framed) {
+    write_log_line(os, frame_step_template(framed.error().step),
+                   framed.error().error);
+    return Turn::End;
+  }
+  write_log_line(os, "Successfully relayed response #{} to Chrome",
+                 message_count);
+  return Turn::Next;
+}
+
+// One message from Chrome to the app and its answer back.
 Turn relay_one_message(Platform& os, const Socket& connection,
-                       AppReader& reader, std::int32_t& message_count,
-                       std::string& response) {
+                       AppReader& reader, std::int32_t& message_count) {
   Result<std::uint32_t> length = read_frame_length(os);
   if (!length) {
     if (length.error().kind() == ErrorKind::UnexpectedEof) {
@@ -62,26 +75,18 @@ Turn relay_one_message(Platform& os, const Socket& connection,
     return Turn::End;
   }
 
-  Result<std::size_t> count = read_response_line(reader, response);
-  if (!count) {
-    write_log_line(os, "Error reading from app: {}", count.error());
+  Result<std::string_view> line = read_response_line(reader);
+  if (!line) {
+    write_log_line(os, "Error reading from app: {}", line.error());
     return Turn::End;
   }
-  if (*count == 0) {
+  if (line->empty()) {
     write_log_line(os, "App disconnected (no response)");
     return Turn::End;
   }
-  const std::string_view answer = trim_response(response);
-  write_log_line(os, "Received response from app: {}", answer);
-
-  if (auto framed = write_frame(os, answer); !framed) {
-    write_log_line(os, frame_step_template(framed.error().step),
-                   framed.error().error);
-    return Turn::End;
-  }
-  write_log_line(os, "Successfully relayed response #{} to Chrome",
-                 message_count);
-  return Turn::Next;
+  const Turn next = answer_chrome(os, *line, message_count);
+  reader.finish_line();
+  return next;
 }
 
 }  // namespace
@@ -97,11 +102,7 @@ Status run_proxy(Platform& os, Socket connection) {
   write_log_line(os, "Proxy mode active - ready to relay messages");
 
   std::int32_t message_count = 0;
-  // Room for the usual answer from the start, so that a large one is not
-  // copied as it grows; pages no answer reaches are never touched.
-  std::string response;
-  response.reserve(MAX_MESSAGE_LENGTH + APP_READER_CAPACITY);
-  while (relay_one_message(os, connection, *reader, message_count, response) ==
+  while (relay_one_message(os, connection, *reader, message_count) ==
          Turn::Next) {
   }
   write_log_line(os, "Proxy loop ended after {} messages", message_count);

@@ -192,6 +192,31 @@ class HostSession:
                        self.log_file.read(), time.monotonic() - self.started)
 
 
+FALLBACK_PORTS = range(7878, 7883)
+
+
+def port_in_use(port):
+    probe = socket.socket()
+    probe.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
+    try:
+        probe.bind(("127.0.0.1", port))
+        return False
+    except OSError:
+        return True
+    finally:
+        probe.close()
+
+
+def require_free_fallback_ports():
+    """Tests that listen on 7878-7882 (CTest runs them one at a time) fail
+    by name when another process holds one of those ports."""
+    taken = [port for port in FALLBACK_PORTS if port_in_use(port)]
+    if taken:
+        raise AssertionError(
+            f"another process holds 127.0.0.1 port(s) {taken}; these tests "
+            "need 7878-7882 free")
+
+
 def free_port_holder() -> socket.socket:
     """A socket bound to a free loopback port and not listening: a connect
     to that port is refused, and no one else can take the port meanwhile."""

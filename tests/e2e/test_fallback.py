@@ -3,37 +3,17 @@
 These tests own those ports on 127.0.0.1 (CTest runs them one at a time) and
 refuse to run when another process holds one of them."""
 
-import socket
-
 from frames import (CHANNELS_READY, FAILURE_HINTS, STARTUP, SUCCESS,
                     chrome_gone, detected)
-from harness import HostTestCase, free_port_holder
-
-FALLBACK_PORTS = range(7878, 7883)
-
-
-def port_in_use(port):
-    probe = socket.socket()
-    probe.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
-    try:
-        probe.bind(("127.0.0.1", port))
-        return False
-    except OSError:
-        return True
-    finally:
-        probe.close()
-
+from harness import (FALLBACK_PORTS, HostTestCase, free_port_holder,
+                     require_free_fallback_ports)
 
 class FallbackPorts(HostTestCase):
 
     @classmethod
     def setUpClass(cls):
         super().setUpClass()
-        taken = [port for port in FALLBACK_PORTS if port_in_use(port)]
-        if taken:
-            raise AssertionError(
-                f"another process holds 127.0.0.1 port(s) {taken}; these "
-                "tests need 7878-7882 free")
+        require_free_fallback_ports()
 
     def connect_without_port_file(self, port_file_lines, app_port,
                                   refused_lines):

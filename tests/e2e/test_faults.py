@@ -16,9 +16,9 @@ import frames
 from frames import (CHANNELS_READY, MAX_MESSAGE_LENGTH, STARTUP, SUCCESS,
                     chrome_gone, connected_through_port_file, detected,
                     loop_end, turn)
-from harness import (HOST_DEADLINE, HostTestCase, RelayTestCase, echo,
-                     free_port_holder, wait_readable)
-from test_fallback import FALLBACK_PORTS, port_in_use
+from harness import (FALLBACK_PORTS, HOST_DEADLINE, HostTestCase,
+                     RelayTestCase, echo, free_port_holder,
+                     require_free_fallback_ports, wait_readable)
 
 PORT_FILE = "tavorin_port.txt"
 PARTIAL = b'{"ok":true,"ec'
@@ -253,8 +253,7 @@ class TemporaryDirectory(HostTestCase):
         self.assertFalse(os.path.exists(self.path("shim_launched.txt")))
 
     def test_port_file_rewritten_while_the_host_waits(self):
-        taken = [port for port in FALLBACK_PORTS if port_in_use(port)]
-        self.assertEqual(taken, [], "these fallback ports must be free")
+        require_free_fallback_ports()
         app = self.start_app("--mode", "prod", "--no-port-file")
         dead = free_port_holder()
         self.addCleanup(dead.close)

@@ -1,5 +1,7 @@
 #include "fake_platform.h"
 
+#include <sys/mman.h>
+
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
@@ -7,6 +9,19 @@
 #include "log/log.h"
 
 namespace tavorin::testing {
+
+namespace {
+
+// Room for the largest answer a test makes, reserved but not backed: pages
+// cost memory only once written.
+constexpr std::size_t RESERVATION = std::size_t{8} << 30;
+constexpr std::size_t RESERVED_FROM = std::size_t{64} << 20;
+
+}  // namespace
+
+FakePlatform::~FakePlatform() {
+  if (reservation_ != nullptr) ::munmap(reservation_, RESERVATION);
+}
 
 std::vector<std::string> FakePlatform::log_lines() const {
   std::vector<std::string> lines;
@@ -31,10 +46,15 @@ bool FakePlatform::path_exists(std::string_view path) {
   return existing_paths.contains(std::string(path));
 }
 
-Result<std::string> FakePlatform::read_text_file(std::string_view path) {
+Result<std::string> FakePlatform::read_text_file(std::string_view path,
+                                                 std::size_t limit) {
+  read_limits.push_back(limit);
   auto found = readable_files.find(std::string(path));
   if (found == readable_files.end()) {
     return std::unexpected(IoError::system(2, ErrorKind::NotFound));
+  }
+  if (found->second && found->second->size() > limit) {
+    return std::unexpected(NOT_A_SMALL_FILE_ERROR);
   }
   return found->second;
 }
@@ -70,7 +90,46 @@ Status FakePlatform::connect_loopback(SocketHandle socket, std::uint16_t port) {
   connects.push_back(port);
   if (!retries_skipped_.contains(socket)) ++connects_with_retries;
   if (!accepts(port)) return std::unexpected(refused);
+  connected_ports_[socket] = port;
   return {};
+}
+
+Status FakePlatform::check_listener_owner(SocketHandle socket) {
+  if (foreign_listeners.contains(connected_ports_[socket])) {
+    return std::unexpected(FOREIGN_LISTENER_ERROR);
+  }
+  return {};
+}
+
+void* FakePlatform::reserved_block(std::size_t size) {
+  if (size > RESERVATION) return nullptr;
+  if (reservation_ == nullptr) {
+    void* mapped = ::mmap(nullptr, RESERVATION, PROT_READ | PROT_WRITE,
+                          MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
+    if (mapped == MAP_FAILED) return nullptr;
+    reservation_ = static_cast<char*>(mapped);
+  }
+  return reservation_;
+}
+
+void* FakePlatform::resize_block(void* block, std::size_t size) {
+  block_sizes.push_back(size);
+  if (size > block_limit) return nullptr;
+  void* resized = size >= RESERVED_FROM
+                      ? reserved_block(size)
+                      : std::malloc(std::max<std::size_t>(size, 1));
+  if (resized == nullptr) return nullptr;
+  if (block != nullptr && block != resized) {
+    std::memcpy(resized, block, std::min(live_blocks.at(block), size));
+    free_block(block);
+  }
+  live_blocks[resized] = size;
+  return resized;
+}
+
+void FakePlatform::free_block(void* block) {
+  live_blocks.erase(block);
+  if (block != reservation_) std::free(block);
 }
 
 Status FakePlatform::set_receive_timeout(SocketHandle,
@@ -107,6 +166,11 @@ Result<std::size_t> FakePlatform::send(SocketHandle, std::string_view bytes) {
 
 Result<std::size_t> FakePlatform::receive(SocketHandle,
                                           std::span<char> buffer) {
+  if (phantom_answer_bytes > 0) {
+    std::size_t take = std::min(buffer.size(), phantom_answer_bytes);
+    phantom_answer_bytes -= take;
+    return take;
+  }
   if (app_chunks.empty() && app_answers) {
     std::size_t end = sent_to_app.find('\n', app_read_position_);
     if (end != std::string::npos) {

@@ -19,10 +19,13 @@ namespace tavorin::testing {
 // whole run and then reads back what the host did.
 class FakePlatform final : public Platform {
  public:
+  FakePlatform() = default;
+  ~FakePlatform() override;
   // --- files and directories
   std::string temp_dir = "C:\\Temp\\";
   std::set<std::string> existing_paths;
   std::map<std::string, Result<std::string>> readable_files;
+  std::vector<std::size_t> read_limits;
   std::map<std::string, std::string> written_files;
   std::optional<IoError> write_file_error;
   int temp_directory_calls = 0;
@@ -40,6 +43,7 @@ class FakePlatform final : public Platform {
   // Connects made on a socket whose SYN retries were not turned off first.
   int connects_with_retries = 0;
   std::optional<IoError> skip_retries_error;
+  std::set<std::uint16_t> foreign_listeners;  // ports another user listens on
   IoError refused = IoError::system(10061, ErrorKind::ConnectionRefused);
   std::optional<IoError> timeout_error;
   std::optional<IoError> duplicate_error;
@@ -55,6 +59,10 @@ class FakePlatform final : public Platform {
   // Each receive takes the next chunk or error; when none is left, the app
   // has closed the connection.
   std::deque<Result<std::string>> app_chunks;
+  // Bytes the app sends without the fake holding them: each receive reports
+  // as many as it is offered (up to what is left) and writes nothing, so an
+  // answer of gigabytes costs no memory here. Taken before app_chunks.
+  std::size_t phantom_answer_bytes = 0;
   // When set, the app answers each whole line it has received with this,
   // once the scripted chunks are used up.
   std::function<std::string(std::string_view line)> app_answers;
@@ -69,6 +77,13 @@ class FakePlatform final : public Platform {
   std::string stderr_data;
   std::optional<IoError> stderr_error;
 
+  // --- memory for answers. Blocks larger than the limit are refused; the
+  // sizes asked for are recorded. Blocks beyond a few megabytes come from
+  // one reservation that no page backs until it is written.
+  std::size_t block_limit = SIZE_MAX;
+  std::vector<std::size_t> block_sizes;
+  std::map<void*, std::size_t> live_blocks;
+
   std::map<std::int32_t, std::string> system_messages = {
       {10061,
        "No connection could be made because the target machine "
@@ -81,13 +96,15 @@ class FakePlatform final : public Platform {
 
   std::string temp_directory() override;
   bool path_exists(std::string_view path) override;
-  Result<std::string> read_text_file(std::string_view path) override;
+  Result<std::string> read_text_file(std::string_view path,
+                                     std::size_t limit) override;
   Status write_file(std::string_view path, std::string_view content) override;
   std::optional<std::uint64_t> unix_time_seconds() override;
   void sleep_for(std::chrono::nanoseconds duration) override;
   Result<SocketHandle> open_tcp_socket() override;
   Status skip_connect_retries(SocketHandle socket) override;
   Status connect_loopback(SocketHandle socket, std::uint16_t port) override;
+  Status check_listener_owner(SocketHandle socket) override;
   Status set_receive_timeout(SocketHandle socket,
                              std::chrono::milliseconds timeout) override;
   Status set_no_delay(SocketHandle socket) override;
@@ -100,12 +117,17 @@ class FakePlatform final : public Platform {
   Result<std::size_t> read_stdin(std::span<char> buffer) override;
   Result<std::size_t> write_stdout(std::string_view bytes) override;
   Result<std::size_t> write_stderr(std::string_view bytes) override;
+  void* resize_block(void* block, std::size_t size) override;
+  void free_block(void* block) override;
   std::string system_message(std::int32_t code) override;
   [[noreturn]] void terminate_process(int status) override;
 
  private:
   SocketHandle next_socket_ = 100;
   std::set<SocketHandle> retries_skipped_;
+  std::map<SocketHandle, std::uint16_t> connected_ports_;
+  char* reservation_ = nullptr;
+  void* reserved_block(std::size_t size);
   std::size_t app_read_position_ = 0;
   std::size_t stdin_position_ = 0;
 };

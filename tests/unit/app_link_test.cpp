@@ -152,6 +152,28 @@ TEST(ConnectToApp, EveryConnectIsRefusedAtOnceOrStillTried) {
   EXPECT_EQ(old_system.connects, (std::vector<std::uint16_t>{7878, 7879}));
 }
 
+TEST(ConnectToApp, ListenersOfAnotherUserAreNotTheApp) {
+  FakePlatform os;
+  os.readable_files.emplace(PORT_FILE, "9000");
+  os.accepts = [](std::uint16_t) { return true; };
+  os.foreign_listeners = {9000, 7878};
+  Result<Socket> connected = connect_to_app(os);
+  ASSERT_TRUE(connected.has_value());
+  EXPECT_EQ(os.log_lines(),
+            (Lines{"Read port 9000 from file", "Port 7878 not available",
+                   "Connected to app on port 7879"}));
+  EXPECT_EQ(os.open_sockets.size(), 1u)
+      << "a foreign listener's socket stayed open";
+}
+
+TEST(PortFile, OnlyASmallFileIsRead) {
+  FakePlatform os;
+  os.readable_files.emplace(PORT_FILE, "7879" + std::string(5000, ' '));
+  EXPECT_EQ(read_port_file(os), std::nullopt);
+  EXPECT_EQ(os.read_limits, std::vector<std::size_t>{4096});
+  EXPECT_TRUE(os.stderr_data.empty());
+}
+
 TEST(ConnectionAttempts, RetriesOneSecondApartUntilTheAppAnswers) {
   for (std::size_t sleeps : {0u, 2u, 4u}) {
     FakePlatform os;

@@ -1,10 +1,13 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "fake_platform.h"
-#include "relay_session.h"
+#include "relay/answer_buffer.h"
 #include "relay/app_channel.h"
 #include "relay/browser_channel.h"
 #include "relay/relay_loop.h"
+#include "relay_session.h"
 #include "text/utf8.h"
 
 namespace tavorin::testing {
@@ -217,6 +220,47 @@ TEST(RelayLoop, AnswerWithoutLineFeedBeforeCloseIsAnAnswer) {
   EXPECT_EQ(frames_in(s.os.stdout_data), Lines{std::string(20000, 'z')});
   EXPECT_EQ(lines[lines.size() - 2], "App disconnected (no response)");
   EXPECT_EQ(lines.back(), "Proxy loop ended after 2 messages");
+}
+
+// An app that never ends its line: the reader stops where no frame could
+// carry the answer, without holding the answer itself.
+TEST(RelayLoop, AnswerTooLongForAFrameEndsTheLoop) {
+  Session s;
+  s.os.stdin_data = frame("{}");
+  s.os.phantom_answer_bytes = MAX_ANSWER_LINE + 4096;
+  Lines lines = s.run();
+  EXPECT_EQ(lines[lines.size() - 2],
+            "Error reading from app: answer of 4 GiB or more, too long for a "
+            "frame");
+  EXPECT_TRUE(s.os.stdout_data.empty());
+  EXPECT_TRUE(s.result.has_value());
+}
+
+TEST(RelayLoop, AnswerThatOutgrowsMemoryEndsTheLoopNormally) {
+  Session s;
+  s.os.stdin_data = frame("{}");
+  s.os.block_limit = 4 * AnswerBuffer::USUAL_CAPACITY;
+  s.os.app_chunks.emplace_back(
+      std::string(5 * AnswerBuffer::USUAL_CAPACITY, 'a'));
+  Lines lines = s.run();
+  EXPECT_EQ(lines[lines.size() - 2], "Error reading from app: out of memory");
+  EXPECT_EQ(lines.back(), "Proxy loop ended after 1 messages");
+  EXPECT_TRUE(s.result.has_value());
+  EXPECT_TRUE(s.os.live_blocks.empty()) << "the answer's memory leaked";
+}
+
+TEST(RelayLoop, MemoryGrownForALargeAnswerIsGivenBack) {
+  Session s;
+  const std::string large(16 << 20, 'b');
+  s.os.stdin_data = frame("{}") + frame("{}");
+  s.os.app_chunks.emplace_back(large + "\n");
+  s.os.app_chunks.emplace_back("small\n");
+  s.run();
+  EXPECT_EQ(frames_in(s.os.stdout_data), (Lines{large, "small"}));
+  // The block grew for the large answer and shrank back before the next.
+  EXPECT_GT(*std::max_element(s.os.block_sizes.begin(), s.os.block_sizes.end()),
+            large.size());
+  EXPECT_EQ(s.os.block_sizes.back(), AnswerBuffer::USUAL_CAPACITY);
 }
 
 TEST(RelayLoop, SendFailuresNameTheStepThatFailed) {

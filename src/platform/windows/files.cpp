@@ -1,5 +1,6 @@
-#include <array>
+#include <cstdint>
 #include <limits>
+#include <span>
 #include <vector>
 
 #include "platform/transfer.h"
@@ -37,18 +38,42 @@ Result<std::size_t> write_some(HANDLE file, std::string_view bytes) {
   return written;
 }
 
-Result<std::string> read_to_end(HANDLE file) {
-  std::string content;
-  std::array<char, 4096> chunk{};
-  for (;;) {
-    Result<std::size_t> got = read_some(file, chunk);
+Result<std::string> read_at_most(HANDLE file, std::size_t limit) {
+  std::string content(limit + 1, '\0');
+  std::size_t used = 0;
+  while (used < content.size()) {
+    Result<std::size_t> got = read_some(
+        file, std::span(content.data() + used, content.size() - used));
     if (!got) {
       if (got.error().kind() == ErrorKind::Interrupted) continue;
       return std::unexpected(got.error());
     }
-    if (*got == 0) return content;
-    content.append(chunk.data(), *got);
+    if (*got == 0) break;
+    used += *got;
   }
+  // A file that grew past the limit while it was read is no smaller.
+  if (used > limit) return std::unexpected(NOT_A_SMALL_FILE_ERROR);
+  content.resize(used);
+  return content;
+}
+
+// A file on a disk, not a device, a pipe or a link, and no larger than the
+// limit: anything else could be read without end.
+bool is_small_disk_file(HANDLE file, std::size_t limit) {
+  if (GetFileType(file) != FILE_TYPE_DISK) return false;
+  LARGE_INTEGER size{};
+  return GetFileSizeEx(file, &size) != 0 && size.QuadPart >= 0 &&
+         static_cast<std::uint64_t>(size.QuadPart) <= limit;
+}
+
+// The file opened is the name itself, not what a link names, and a plain
+// file on a disk.
+bool is_plain_disk_file(HANDLE file) {
+  BY_HANDLE_FILE_INFORMATION information{};
+  return GetFileType(file) == FILE_TYPE_DISK &&
+         GetFileInformationByHandle(file, &information) != 0 &&
+         (information.dwFileAttributes &
+          (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY)) == 0;
 }
 
 Status truncate_to_empty(HANDLE file) {
@@ -94,13 +119,17 @@ bool WindowsPlatform::path_exists(std::string_view path) {
   return listed_in_directory(wide.data());
 }
 
-Result<std::string> WindowsPlatform::read_text_file(std::string_view path) {
+Result<std::string> WindowsPlatform::read_text_file(std::string_view path,
+                                                    std::size_t limit) {
   std::vector<wchar_t> wide = to_wide_path(path);
   OwnedHandle file(CreateFileW(wide.data(), GENERIC_READ, SHARE_EVERYTHING,
                                nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
                                nullptr));
   if (!file.is_open()) return std::unexpected(last_error());
-  Result<std::string> content = read_to_end(file.get());
+  if (!is_small_disk_file(file.get(), limit)) {
+    return std::unexpected(NOT_A_SMALL_FILE_ERROR);
+  }
+  Result<std::string> content = read_at_most(file.get(), limit);
   if (content && !is_valid_utf8(*content)) {
     return std::unexpected(INVALID_UTF8_ERROR);
   }
@@ -110,13 +139,19 @@ Result<std::string> WindowsPlatform::read_text_file(std::string_view path) {
 Status WindowsPlatform::write_file(std::string_view path,
                                    std::string_view content) {
   std::vector<wchar_t> wide = to_wide_path(path);
-  OwnedHandle file(CreateFileW(wide.data(), GENERIC_WRITE, SHARE_EVERYTHING,
-                               nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL,
-                               nullptr));
+  // A link planted under the marker's name is opened as itself, not
+  // followed, and then left alone.
+  OwnedHandle file(CreateFileW(
+      wide.data(), GENERIC_WRITE, SHARE_EVERYTHING, nullptr, OPEN_ALWAYS,
+      FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
   if (!file.is_open()) return std::unexpected(last_error());
   // OPEN_ALWAYS keeps what an existing file holds; the old content must not
   // outlive the new.
-  if (GetLastError() == ERROR_ALREADY_EXISTS) {
+  const bool existed = GetLastError() == ERROR_ALREADY_EXISTS;
+  if (!is_plain_disk_file(file.get())) {
+    return std::unexpected(NOT_A_SMALL_FILE_ERROR);
+  }
+  if (existed) {
     if (Status emptied = truncate_to_empty(file.get()); !emptied) {
       return emptied;
     }
