@@ -1,6 +1,6 @@
 # Thin wrapper over the CMake presets: `make demo` and `make test` are the
 # two commands a newcomer needs.
-.PHONY: all deps build native windows sanitize analyze fuzz test demo bench soak clean
+.PHONY: all deps build native windows sanitize analyze fuzz test demo bench soak dist clean
 
 all: build
 
@@ -42,8 +42,17 @@ bench: native windows
 soak: native
 	python3 tests/soak/soak.py --shim build/native/tavorin_shim --app build/native/tavorin_example_app
 
+# The release files in dist/: the MSI, the zip, the Linux tarball and
+# SHA256SUMS. EXTENSION_IDS="id1 id2" names the extensions the MSI's manifest
+# allows (default: the test extension's); SIGN_PKCS12=cert.p12
+# SIGN_PASSWORD_FILE=file signs the .exe and the .msi. Dates come from
+# SOURCE_DATE_EPOCH, by default the last commit's time.
+dist: deps native windows
+	python3 scripts/dist.py --extension-ids "$(EXTENSION_IDS)" \
+	  --sign-pkcs12 "$(SIGN_PKCS12)" --sign-password-file "$(SIGN_PASSWORD_FILE)"
+
 demo: build
 	python3 scripts/demo.py .
 
 clean:
-	rm -rf build
+	rm -rf build dist

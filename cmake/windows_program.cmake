@@ -3,6 +3,13 @@
 # operators, the memory functions, the library's failure hooks) are its own,
 # so the only imports are kernel32, ntdll and ws2_32.
 
+# The same sources give the same bytes, wherever and whenever they are built:
+# no link time in the header (the time stamp stays 0, and so the header
+# checksum depends on the contents alone), no build folder in the program
+# (the compile options map the source folder away). Anyone can then rebuild a
+# release and compare it with the download.
+add_link_options(-Wl,--no-insert-timestamp)
+
 add_library(tavorin_windows STATIC
   src/platform/windows/active_platform.cpp
   src/platform/windows/clock.cpp
@@ -35,9 +42,13 @@ add_executable(tavorin_shim
 )
 
 # The version block, the icon and the manifest. The icon is drawn at build
-# time; windres looks for the files the resource script names in its include
-# paths.
+# time; the version header and the manifest carry the project version; windres
+# looks for the files the resource script names in its include paths.
 enable_language(RC)
+configure_file(${CMAKE_SOURCE_DIR}/resources/tavorin_version.h.in
+               ${CMAKE_CURRENT_BINARY_DIR}/tavorin_version.h @ONLY)
+configure_file(${CMAKE_SOURCE_DIR}/resources/tavorin_shim.manifest.in
+               ${CMAKE_CURRENT_BINARY_DIR}/tavorin_shim.manifest @ONLY)
 find_package(Python3 REQUIRED COMPONENTS Interpreter)
 set(TAVORIN_ICON ${CMAKE_CURRENT_BINARY_DIR}/tavorin.ico)
 add_custom_command(OUTPUT ${TAVORIN_ICON}
@@ -48,7 +59,7 @@ add_custom_command(OUTPUT ${TAVORIN_ICON}
 target_sources(tavorin_shim PRIVATE resources/tavorin_shim.rc)
 set_source_files_properties(resources/tavorin_shim.rc PROPERTIES
   OBJECT_DEPENDS
-  "${TAVORIN_ICON};${CMAKE_SOURCE_DIR}/resources/tavorin_shim.manifest")
+  "${TAVORIN_ICON};${CMAKE_CURRENT_BINARY_DIR}/tavorin_shim.manifest;${CMAKE_CURRENT_BINARY_DIR}/tavorin_version.h")
 target_include_directories(tavorin_shim PRIVATE
   ${CMAKE_CURRENT_BINARY_DIR} ${CMAKE_SOURCE_DIR}/resources)
 

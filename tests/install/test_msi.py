@@ -1,0 +1,148 @@
+"""The MSI installs for every user under Wine, in a fresh prefix of its own:
+files in C:\\Program Files\\Tavorin\\, a key for each browser in the 64-bit
+registry view pointing at the manifest, one Programs and Features entry; it
+uninstalls without a trace, upgrades in place, and refuses a folder with &.
+
+Builds the packages itself from build/windows (scripts/dist.py --only msi).
+"""
+import json
+import os
+import shutil
+import subprocess
+import sys
+import tempfile
+import unittest
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from wine_msi import BROWSER_KEYS, ROOT, WINE, WinePrefix, build_msi, windows_path  # noqa: E402
+
+FOLDER = r"C:\Program Files\Tavorin"
+MANIFEST = FOLDER + r"\com.tavorin.desktop.json"
+TEST_EXTENSION = "gppkkhdhkkicmjpcgcpidfjhncllihef"
+REMEMBERED = r"HKLM\SOFTWARE\tavorin\Tavorin Desktop App"
+FILES = ["README.txt", "com.tavorin.desktop.json", "tavorin_shim.exe"]
+
+
+def product_code(msi):
+    table = subprocess.run(["msiinfo", "export", msi, "Property"], capture_output=True,
+                           text=True, check=True).stdout
+    return dict(line.split("\t", 1) for line in table.splitlines() if "\t" in line)["ProductCode"]
+
+
+@unittest.skipUnless(shutil.which("wixl") and os.access(WINE, os.X_OK),
+                     "wixl or Wine is missing")
+class MsiUnderWine(unittest.TestCase):
+    @classmethod
+    def setUpClass(cls):
+        cls.scratch = tempfile.mkdtemp(prefix="tavorin-msi-")
+        cls.older = build_msi(os.path.join(cls.scratch, "0.4.5"), version="0.4.5")
+        cls.newer = build_msi(os.path.join(cls.scratch, "0.4.6"), version="0.4.6")
+        cls.wine = WinePrefix()
+        cls.wine.start()
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.wine.stop()
+        shutil.rmtree(cls.scratch, ignore_errors=True)
+
+    def setUp(self):
+        # Whatever a failing test installed must not spoil the next one.
+        for msi in (self.older, self.newer):
+            self.addCleanup(self.wine.msiexec, "/x", product_code(msi))
+
+    def install(self, msi, *properties):
+        done = self.wine.msiexec("/i", msi, *properties)
+        self.assertEqual(done.returncode, 0, done.stdout + done.stderr)
+
+    def assertNothingLeft(self):
+        self.assertFalse(os.path.exists(self.wine.unix_path(FOLDER)))
+        self.assertEqual(self.wine.host_keys(), dict.fromkeys(BROWSER_KEYS))
+        self.assertEqual(self.wine.uninstall_entries(), {})
+        self.assertIsNone(self.wine.reg_values(REMEMBERED))
+
+    def test_installs_for_every_browser_and_uninstalls_without_a_trace(self):
+        self.install(self.older)
+
+        folder = self.wine.unix_path(FOLDER)
+        self.assertEqual(sorted(os.listdir(folder)), FILES)
+        with open(os.path.join(folder, "tavorin_shim.exe"), "rb") as installed, \
+                open(os.path.join(ROOT, "build", "windows", "tavorin_shim.exe"), "rb") as built:
+            self.assertEqual(installed.read(), built.read())
+        self.assertEqual(self.wine.host_keys(), dict.fromkeys(BROWSER_KEYS, MANIFEST))
+        self.assertEqual(self.wine.host_keys(view=32),
+                         dict.fromkeys(BROWSER_KEYS, None), "not in the 32-bit view")
+
+        with open(self.wine.unix_path(MANIFEST), "rb") as f:
+            raw = f.read()
+        self.assertFalse(raw.startswith(b"\xef\xbb\xbf"), "no byte order mark")
+        manifest = json.loads(raw.decode("utf-8"))
+        self.assertTrue(manifest.pop("description"))
+        self.assertEqual(manifest, {
+            "name": "com.tavorin.desktop", "path": "tavorin_shim.exe", "type": "stdio",
+            "allowed_origins": [f"chrome-extension://{TEST_EXTENSION}/"]})
+
+        entries = self.wine.uninstall_entries()
+        self.assertEqual(list(entries), [product_code(self.older)])
+        entry = entries[product_code(self.older)]
+        self.assertEqual((entry["Publisher"], entry["DisplayVersion"]), ("tavorin", "0.4.5"))
+
+        # Found and started as Chrome does it: registry, manifest, relative
+        # path, cmd.exe. With no app running the host says so and ends with 0.
+        temp = tempfile.mkdtemp(prefix="tavorin-msi-temp-")
+        self.addCleanup(shutil.rmtree, temp)
+        host = self.wine.start_like_chrome(f"chrome-extension://{TEST_EXTENSION}/",
+                                           env={"TAVORIN_TEST_TMP": windows_path(temp)},
+                                           stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
+                                           stderr=subprocess.PIPE)
+        out, err = host.communicate(timeout=60)
+        self.assertEqual((host.returncode, out), (0, b""), err)
+        self.assertIn(b"app not running", err)
+        self.assertTrue(os.path.exists(os.path.join(temp, "shim_launched.txt")))
+
+        done = self.wine.msiexec("/x", self.older)
+        self.assertEqual(done.returncode, 0, done.stdout + done.stderr)
+        self.assertNothingLeft()
+
+    def test_a_later_version_replaces_the_earlier_one(self):
+        self.install(self.older)
+        self.install(self.newer)
+        entries = self.wine.uninstall_entries()
+        self.assertEqual(list(entries), [product_code(self.newer)])
+        self.assertEqual(entries[product_code(self.newer)]["DisplayVersion"], "0.4.6")
+        self.assertEqual(sorted(os.listdir(self.wine.unix_path(FOLDER))), FILES)
+        self.assertEqual(self.wine.host_keys(), dict.fromkeys(BROWSER_KEYS, MANIFEST))
+
+        # And the earlier one cannot come back over it.
+        done = self.wine.msiexec("/i", self.older)
+        self.assertNotEqual(done.returncode, 0)
+        self.assertEqual(list(self.wine.uninstall_entries()), [product_code(self.newer)])
+
+        done = self.wine.msiexec("/x", product_code(self.newer))
+        self.assertEqual(done.returncode, 0, done.stdout + done.stderr)
+        self.assertNothingLeft()
+
+    def test_installs_elsewhere_but_never_in_a_folder_with_an_ampersand(self):
+        # The folder an administrator chose holds the files, and the upgrade
+        # and the uninstall find them there.
+        self.install(self.older, "INSTALLDIR=C:\\Tools\\Tavorin Host\\")
+        elsewhere = r"C:\Tools\Tavorin Host\com.tavorin.desktop.json"
+        self.assertEqual(self.wine.host_keys(), dict.fromkeys(BROWSER_KEYS, elsewhere))
+        self.install(self.newer)
+        self.assertEqual(self.wine.host_keys(), dict.fromkeys(BROWSER_KEYS, elsewhere))
+        self.assertTrue(os.path.exists(self.wine.unix_path(elsewhere)))
+        self.wine.msiexec("/x", self.newer)
+        self.assertFalse(os.path.exists(self.wine.unix_path(elsewhere)))
+        self.assertNothingLeft()
+
+        done = self.wine.msiexec("/i", self.older, "INSTALLDIR=C:\\R&D\\Tavorin\\")
+        self.assertNotEqual(done.returncode, 0)
+        self.assertFalse(os.path.exists(self.wine.unix_path(r"C:\R&D")))
+        self.assertNothingLeft()
+        # The reason, as msiexec shows it to whoever runs it with a UI.
+        conditions = subprocess.run(["msiinfo", "export", self.older, "LaunchCondition"],
+                                    capture_output=True, text=True, check=True).stdout
+        self.assertIn("must not contain the character &", conditions)
+
+
+if __name__ == "__main__":
+    unittest.main()
