@@ -15,36 +15,20 @@ import json
 import os
 import shutil
 import subprocess
-import sys
 import tempfile
 import unittest
 
-sys.path.insert(0, os.path.join(os.path.dirname(os.path.dirname(
-    os.path.abspath(__file__))), "e2e"))
-import frames  # noqa: E402
-from harness import ExampleApp, echo  # noqa: E402
+from launcher import (ANSWERS, FORBIDDEN, LAUNCHER, NOT_FOUND, ROOT, WINE,
+                      launch, start_app, windows_path)
 
-ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
 SCRIPT = os.path.join(ROOT, "install", "install-windows.cmd")
 EXE = os.environ.get("TAVORIN_SHIM_EXE", os.path.join(ROOT, "build/windows/tavorin_shim.exe"))
-LAUNCHER = os.environ.get("TAVORIN_LAUNCHER",
-                          os.path.join(ROOT, "build/windows/chrome_launcher.exe"))
-APP = os.environ.get("TAVORIN_EXAMPLE_APP", os.path.join(ROOT, "build/native/tavorin_example_app"))
-WINE = shutil.which("wine64") or "/usr/lib/wine/wine64"
 NAME = "com.tavorin.desktop"
 EXTENSION = "gppkkhdhkkicmjpcgcpidfjhncllihef"
 OTHER_EXTENSION = "abcdefghijklmnopabcdefghijklmnop"
 KEYS = {"chrome": r"Google\Chrome", "chromium": "Chromium",
         "edge": r"Microsoft\Edge", "brave": r"BraveSoftware\Brave-Browser"}
 POLICY = r"HKCU\Software\Policies\Google\Chrome"
-# What the launcher exits with when the browser would refuse.
-NOT_FOUND, FORBIDDEN = 70, 71
-MESSAGES = [b'{"n":1}', '{"text":"Grüße, 世界 🔧"}'.encode(),
-            b'{"big":"' + "é".encode() * 450_000 + b'"}']
-
-
-def windows_path(path):
-    return "Z:" + path.replace("/", "\\")
 
 
 @unittest.skipUnless(os.path.exists(EXE) and os.path.exists(LAUNCHER) and
@@ -61,7 +45,7 @@ class LaunchPathUnderWine(unittest.TestCase):
                         TAVORIN_TEST_TMP=windows_path(self.app_temp))
         self.forget_registrations()
         self.addCleanup(self.forget_registrations)
-        self.app = ExampleApp(APP, self.app_temp, ["--mode", "prod"])
+        self.app = start_app(self.app_temp)
         self.addCleanup(self.app.stop)
 
     def make_folder(self, name, with_host=False):
@@ -98,17 +82,13 @@ class LaunchPathUnderWine(unittest.TestCase):
         self.assertFalse(raw.startswith(b"\xef\xbb\xbf"), "a byte-order mark")
         return json.loads(raw.decode("utf-8"))
 
-    def launch(self, *options, messages=MESSAGES):
-        """The launcher as the browser: frames in, frames and status out."""
-        data = b"".join(map(frames.encode_frame, messages))
-        done = subprocess.run([WINE, LAUNCHER, *options], input=data,
-                              capture_output=True, env=self.env, timeout=120)
-        return done, frames.decode_frames(done.stdout)
+    def launch(self, *options):
+        return launch(self.env, *options)
 
     def assert_relays(self, *options):
         done, answers = self.launch(*options)
         self.assertEqual(done.returncode, 0, done.stderr.decode(errors="replace"))
-        self.assertEqual(answers, [echo(m) for m in MESSAGES], options)
+        self.assertEqual(answers, ANSWERS, options)
 
     def test_script_install_is_started_both_ways_by_every_browser(self):
         done = self.install(EXTENSION)

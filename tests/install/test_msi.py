@@ -14,6 +14,7 @@ import tempfile
 import unittest
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from launcher import ANSWERS, LAUNCHER, launch, start_app  # noqa: E402
 from wine_msi import BROWSER_KEYS, ROOT, WINE, WinePrefix, build_msi, windows_path  # noqa: E402
 
 FOLDER = r"C:\Program Files\Tavorin"
@@ -86,19 +87,6 @@ class MsiUnderWine(unittest.TestCase):
         entry = entries[product_code(self.older)]
         self.assertEqual((entry["Publisher"], entry["DisplayVersion"]), ("tavorin", "0.4.5"))
 
-        # Found and started as Chrome does it: registry, manifest, relative
-        # path, cmd.exe. With no app running the host says so and ends with 0.
-        temp = tempfile.mkdtemp(prefix="tavorin-msi-temp-")
-        self.addCleanup(shutil.rmtree, temp)
-        host = self.wine.start_like_chrome(f"chrome-extension://{TEST_EXTENSION}/",
-                                           env={"TAVORIN_TEST_TMP": windows_path(temp)},
-                                           stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
-                                           stderr=subprocess.PIPE)
-        out, err = host.communicate(timeout=60)
-        self.assertEqual((host.returncode, out), (0, b""), err)
-        self.assertIn(b"app not running", err)
-        self.assertTrue(os.path.exists(os.path.join(temp, "shim_launched.txt")))
-
         done = self.wine.msiexec("/x", self.older)
         self.assertEqual(done.returncode, 0, done.stdout + done.stderr)
         self.assertNothingLeft()
@@ -121,12 +109,30 @@ class MsiUnderWine(unittest.TestCase):
         self.assertEqual(done.returncode, 0, done.stdout + done.stderr)
         self.assertNothingLeft()
 
+    def relays_both_ways(self):
+        """Frames through the installed host, started as the browser starts
+        it: found in HKLM, the manifest's relative path, cmd.exe or the
+        program itself."""
+        temp = tempfile.mkdtemp(prefix="tavorin-msi-temp-")
+        self.addCleanup(shutil.rmtree, temp)
+        app = start_app(temp)
+        self.addCleanup(app.stop)
+        env = dict(self.wine.env, TAVORIN_TEST_TMP=windows_path(temp))
+        for options in (["--mode", "cmd"], ["--mode", "direct", "--stderr", "null"],
+                        ["--browser", "edge", "--mode", "direct"]):
+            done, answers = launch(env, *options)
+            self.assertEqual(done.returncode, 0, done.stderr.decode(errors="replace"))
+            self.assertEqual(answers, ANSWERS, options)
+
+    @unittest.skipUnless(os.path.exists(LAUNCHER), "the launcher is not built")
     def test_installs_elsewhere_but_never_in_a_folder_with_an_ampersand(self):
-        # The folder an administrator chose holds the files, and the upgrade
-        # and the uninstall find them there.
-        self.install(self.older, "INSTALLDIR=C:\\Tools\\Tavorin Host\\")
-        elsewhere = r"C:\Tools\Tavorin Host\com.tavorin.desktop.json"
+        # The folder an administrator chose holds the files, the host is
+        # started from there, and the upgrade and the uninstall find them.
+        folder = "C:\\Tools\\Tavorin Ü 世界 Host\\"
+        self.install(self.older, "INSTALLDIR=" + folder)
+        elsewhere = folder + "com.tavorin.desktop.json"
         self.assertEqual(self.wine.host_keys(), dict.fromkeys(BROWSER_KEYS, elsewhere))
+        self.relays_both_ways()
         self.install(self.newer)
         self.assertEqual(self.wine.host_keys(), dict.fromkeys(BROWSER_KEYS, elsewhere))
         self.assertTrue(os.path.exists(self.wine.unix_path(elsewhere)))

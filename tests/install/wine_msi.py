@@ -1,6 +1,6 @@
 """The MSI under Wine: a fresh prefix of its own, the package installed the
 way an administrator does it (msiexec /i PACKAGE /qn), and the installed host
-found and started the way Chrome finds and starts it.
+found the way Chrome finds it (tests/install/launcher.py starts it).
 
     from wine_msi import WinePrefix, build_msi
 
@@ -8,13 +8,10 @@ found and started the way Chrome finds and starts it.
     with WinePrefix() as wine:                 # fresh prefix; removed after
         wine.msiexec("/i", msi)                # CompletedProcess
         exe, manifest = wine.registered_host() # as Chrome resolves it
-        host = wine.start_like_chrome("chrome-extension://<id>/",
-                                      stdin=PIPE, stdout=PIPE, stderr=PIPE)
 
 Programs run with WINEDEBUG=-all; TEMP and TMP inside the prefix are
-%TAVORIN_TEST_TMP% (see scripts/wine_prefix.sh), so pass env={"TAVORIN_TEST_TMP":
-"Z:\\some\\unix\\folder"} to start_like_chrome to give the host a
-temporary directory of the caller's choosing.
+%TAVORIN_TEST_TMP% (see scripts/wine_prefix.sh): set it in the environment of
+a program to give it a temporary directory of the caller's choosing.
 """
 import json
 import ntpath
@@ -51,6 +48,13 @@ def build_msi(out, version=None, extension_ids=None, windows_build=None):
                    env=dict(os.environ, SIGN_PKCS12="", SIGN_PASSWORD_FILE=""))
     (name,) = [n for n in os.listdir(out) if n.endswith(".msi")]
     return os.path.join(out, name)
+
+
+def key_in_export(key):
+    """A key as a .reg file heads it: the hive written out in full."""
+    hive, _, rest = key.partition("\\")
+    full = {"HKLM": "HKEY_LOCAL_MACHINE", "HKCU": "HKEY_CURRENT_USER"}.get(hive, hive)
+    return full + "\\" + rest
 
 
 def windows_path(unix_path):
@@ -108,17 +112,25 @@ class WinePrefix:
         return os.path.join(self.prefix, "drive_c", *rest.strip("\\").split("\\"))
 
     def reg_values(self, key, view=64):
-        """The values of one key in the given registry view: {name: data},
-        the default value under "" ; None when the key is missing."""
-        done = self.run("reg", "query", key, f"/reg:{view}")
+        """The string values of one key in the given registry view: {name:
+        data}, the default value under ""; None when the key is missing.
+        Read through an exported .reg file (UTF-16), which keeps every
+        character; reg query prints in the console's code page."""
+        exported = os.path.join(self.prefix, "drive_c", "values.reg")
+        done = self.run("reg", "export", key, "C:\\values.reg", "/y", f"/reg:{view}")
         if done.returncode != 0:
             return None
+        with open(exported, encoding="utf-16") as f:
+            lines = f.read().splitlines()
+        os.remove(exported)
         values = {}
-        for line in done.stdout.splitlines():
-            parts = line.strip().split("    ")
-            if line.startswith("    ") and len(parts) >= 2:
-                name = "" if parts[0] == "(Default)" else parts[0]
-                values[name] = parts[2] if len(parts) > 2 else ""
+        for line in lines:
+            if line.startswith("[") and line[1:-1] != key_in_export(key):
+                break  # a subkey follows: only this key's own values
+            name, sep, data = line.partition("=")
+            if sep and data.startswith('"'):
+                name = "" if name == "@" else name.strip('"')
+                values[name] = data[1:-1].replace("\\\\", "\\").replace('\\"', '"')
         return values
 
     def host_keys(self, view=64):
@@ -143,30 +155,3 @@ class WinePrefix:
                 current[parts[0]] = parts[2] if len(parts) > 2 else ""
         return {code: values for code, values in entries.items()
                 if values.get("DisplayName") == display_name}
-
-    def registered_host(self, browser="chrome"):
-        """(host .exe, manifest) as Chrome on Windows finds them: the key's
-        default value names the manifest; a relative "path" in it is taken
-        from the manifest's folder. Windows paths; None when unregistered."""
-        manifest_path = self.host_keys()[browser]
-        if manifest_path is None:
-            return None
-        with open(self.unix_path(manifest_path), encoding="utf-8") as f:
-            manifest = json.load(f)
-        exe = manifest["path"]
-        if not ntpath.isabs(exe):
-            exe = ntpath.join(ntpath.dirname(manifest_path), exe)
-        return exe, manifest
-
-    def start_like_chrome(self, origin, browser="chrome", env=None, **popen):
-        """Starts the registered host as Chrome does on Windows:
-            cmd.exe /d /s /c ""HOST.exe" ORIGIN --parent-window=0"
-        with the caller's pipes. Wine would quote that command line anew if
-        it came in as arguments, so a batch file gives it to cmd verbatim."""
-        exe, _ = self.registered_host(browser)
-        line = f'cmd.exe /d /s /c ""{exe}" {origin} --parent-window=0"'
-        batch = os.path.join(self.prefix, "drive_c", "start_host.cmd")
-        with open(batch, "w", newline="\r\n") as f:
-            f.write(f"@echo off\n{line}\nexit /b %errorlevel%\n")
-        return subprocess.Popen([WINE, "cmd", "/d", "/c", "C:\\start_host.cmd"],
-                                env=dict(self.env, **(env or {})), **popen)
