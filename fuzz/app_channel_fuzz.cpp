@@ -4,9 +4,8 @@
 #include <vector>
 
 #include "fake_platform.h"
+#include "oracles.h"
 #include "relay_session.h"
-#include "text/utf8.h"
-#include "text/white_space.h"
 
 namespace {
 
@@ -29,8 +28,11 @@ std::vector<std::string> expected_frames(std::string_view bytes,
                                          std::size_t messages) {
   std::vector<std::string> frames;
   for (std::string_view line : answer_lines(bytes)) {
-    if (frames.size() == messages || !tavorin::is_valid_utf8(line)) break;
-    frames.emplace_back(tavorin::trim_end(line));
+    if (frames.size() == messages ||
+        !tavorin::fuzzing::reference_is_valid(line)) {
+      break;
+    }
+    frames.emplace_back(tavorin::fuzzing::reference_trim_end(line));
   }
   return frames;
 }

@@ -23,25 +23,33 @@ Result<std::size_t> AppReader::receive_more() {
   }
 }
 
+// The length of the line at the start of the pending bytes, searching only
+// what no earlier call has searched; 0 when no line feed has come yet.
+std::size_t AppReader::find_line_end() {
+  std::string_view pending = buffer_.pending();
+  std::string_view fresh = pending.substr(searched_);
+  searched_ = pending.size();
+  if (fresh.empty()) return 0;
+  const void* newline = std::memchr(fresh.data(), '\n', fresh.size());
+  if (newline == nullptr) return 0;
+  return static_cast<std::size_t>(static_cast<const char*>(newline) -
+                                  pending.data()) +
+         1;
+}
+
 Result<std::string_view> AppReader::read_line() {
   for (;;) {
-    std::string_view pending = buffer_.pending();
-    const void* newline = std::memchr(pending.data() + searched_, '\n',
-                                      pending.size() - searched_);
-    if (newline != nullptr) {
-      line_size_ = static_cast<std::size_t>(static_cast<const char*>(newline) -
-                                            pending.data()) +
-                   1;
-      return pending.substr(0, line_size_);
+    if (std::size_t end = find_line_end(); end > 0) {
+      line_size_ = end;
+      return buffer_.pending().substr(0, line_size_);
     }
-    searched_ = pending.size();
-    if (pending.size() >= MAX_ANSWER_LINE) {
+    if (buffer_.pending().size() >= MAX_ANSWER_LINE) {
       return std::unexpected(ANSWER_TOO_LONG_ERROR);
     }
     Result<std::size_t> got = receive_more();
     if (!got) return std::unexpected(got.error());
     if (*got == 0) {
-      line_size_ = pending.size();
+      line_size_ = buffer_.pending().size();
       return buffer_.pending();
     }
   }

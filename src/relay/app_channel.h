@@ -39,6 +39,7 @@ class AppReader {
 
  private:
   Result<std::size_t> receive_more();
+  std::size_t find_line_end();
 
   Platform& os_;
   Socket socket_;

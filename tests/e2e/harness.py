@@ -291,18 +291,24 @@ class HostTestCase(unittest.TestCase):
         return host
 
 
-class RelayTestCase(HostTestCase):
-
-    def relay(self, messages=(), *app_options, raw=b""):
-        """Runs a whole session with the example app and returns the run and
-        the log lines of the relay loop, between the channel set-up and the
-        two success lines, which every ending of the loop shares."""
-        self.app = self.start_app("--mode", "prod", *app_options)
+    def relay_session(self, app_port, messages=(), raw=b""):
+        """Runs a whole session with an app that wrote app_port to its port
+        file, and returns the run and the log lines of the relay loop,
+        between the channel set-up and the two success lines, which every
+        ending of the loop shares."""
         run = self.run_host(messages, raw=raw)
         self.assertEqual(run.status, 0, run.log)
         head = (frames.STARTUP + frames.detected(prod=True) +
-                frames.connected_through_port_file(self.app.port) +
+                frames.connected_through_port_file(app_port) +
                 frames.CHANNELS_READY)
         self.assertEqual(run.log[:len(head)], head)
         self.assertEqual(run.log[-2:], frames.SUCCESS)
         return run, run.log[len(head):-2]
+
+
+class RelayTestCase(HostTestCase):
+
+    def relay(self, messages=(), *app_options, raw=b""):
+        """A whole session with the example app, started with the options."""
+        self.app = self.start_app("--mode", "prod", *app_options)
+        return self.relay_session(self.app.port, messages, raw=raw)

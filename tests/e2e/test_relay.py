@@ -2,6 +2,7 @@
 frames, one message at a time, and every way the loop ends."""
 
 import json
+import statistics
 import time
 
 from frames import MAX_MESSAGE_LENGTH, chrome_gone, loop_end, turn
@@ -117,7 +118,7 @@ class NoSendDelay(HostTestCase):
     TCP_NODELAY the second waits for the app's delayed acknowledgement, tens
     of milliseconds per message."""
 
-    def test_twenty_round_trips_take_well_under_a_second(self):
+    def test_a_round_trip_takes_no_delayed_acknowledgement(self):
         # Short messages, and messages long enough that the line feed cannot
         # ride along with the text in one segment.
         self.start_app("--mode", "prod")
@@ -126,12 +127,16 @@ class NoSendDelay(HostTestCase):
                 host = self.session()
                 host.send(b'["%s",0]' % pad)
                 host.receive()  # start-up is over
-                started = time.monotonic()
+                trips = []
                 for n in range(1, 21):
                     message = b'["%s",%d]' % (pad, n)
+                    started = time.monotonic()
                     host.send(message)
                     self.assertEqual(host.receive(), echo(message))
-                elapsed = time.monotonic() - started
+                    trips.append(time.monotonic() - started)
                 run = host.finish()
                 self.assertEqual(run.status, 0)
-                self.assertLess(elapsed, 0.5)
+                # The median is untouched by a few trips that a loaded
+                # machine slows down; a delayed acknowledgement costs
+                # about 40 ms on every one.
+                self.assertLess(statistics.median(trips), 0.02)

@@ -3,6 +3,7 @@
 #include <sys/mman.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
@@ -200,6 +201,10 @@ void FakePlatform::close_socket(SocketHandle socket) {
 
 Result<std::size_t> FakePlatform::read_stdin(std::span<char> buffer) {
   stdin_touched = true;
+  if (stdin_interruptions > 0) {
+    --stdin_interruptions;
+    return std::unexpected(IoError::system(4, ErrorKind::Interrupted));
+  }
   std::size_t left = stdin_data.size() - stdin_position_;
   if (left == 0 && stdin_error) return std::unexpected(*stdin_error);
   std::size_t take = std::min({buffer.size(), left, stdin_read_limit});
@@ -220,7 +225,11 @@ Result<std::size_t> FakePlatform::write_stdout(std::string_view bytes) {
 }
 
 Result<std::size_t> FakePlatform::write_stderr(std::string_view bytes) {
-  if (stderr_error) return std::unexpected(*stderr_error);
+  if (stderr_error) {
+    IoError error = *stderr_error;
+    if (stderr_fails_once) stderr_error.reset();
+    return std::unexpected(error);
+  }
   stderr_data.append(bytes);
   return bytes.size();
 }
@@ -230,7 +239,20 @@ std::string FakePlatform::system_message(std::int32_t code) {
   return found == system_messages.end() ? "Unknown error" : found->second;
 }
 
-void FakePlatform::terminate_process(int status) { std::_Exit(status); }
+// What the host wrote to its standard error goes to the real one on the
+// way out, so that a death test can read the last words.
+void FakePlatform::terminate_process(int status) {
+  std::fwrite(stderr_data.data(), 1, stderr_data.size(), stderr);
+  std::fflush(stderr);
+  std::_Exit(status);
+}
+
+std::vector<std::string> last_lines(const std::vector<std::string>& lines,
+                                    std::size_t count) {
+  return {
+      lines.end() - static_cast<std::ptrdiff_t>(std::min(count, lines.size())),
+      lines.end()};
+}
 
 std::string frame(std::string_view payload) {
   auto length = static_cast<std::uint32_t>(payload.size());

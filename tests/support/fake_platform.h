@@ -71,11 +71,13 @@ class FakePlatform final : public Platform {
   std::string stdin_data;
   std::size_t stdin_read_limit = SIZE_MAX;  // per read, to cut frames up
   std::optional<IoError> stdin_error;       // instead of end of input
+  int stdin_interruptions = 0;              // reads that are interrupted first
   bool stdin_touched = false;
   std::string stdout_data;
   std::deque<Result<std::size_t>> stdout_script;
   std::string stderr_data;
   std::optional<IoError> stderr_error;
+  bool stderr_fails_once = false;  // the error goes after its first use
 
   // --- memory for answers. Blocks larger than the limit are refused; the
   // sizes asked for are recorded. Blocks beyond a few megabytes come from
@@ -131,6 +133,11 @@ class FakePlatform final : public Platform {
   std::size_t app_read_position_ = 0;
   std::size_t stdin_position_ = 0;
 };
+
+// The last `count` lines, or all of them when there are fewer (and then a
+// comparison with `count` expected lines fails by itself).
+std::vector<std::string> last_lines(const std::vector<std::string>& lines,
+                                    std::size_t count);
 
 // A frame as Chrome writes it.
 std::string frame(std::string_view payload);

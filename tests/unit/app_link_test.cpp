@@ -5,7 +5,6 @@
 #include "app_link/instance_detection.h"
 #include "app_link/port_file.h"
 #include "fake_platform.h"
-#include "text/quoted_path.h"
 
 namespace tavorin::testing {
 namespace {
@@ -49,20 +48,6 @@ TEST(PortFile, LogsOnlyAUsablePort) {
                                   std::unexpected(INVALID_UTF8_ERROR));
   EXPECT_EQ(read_port_file(unusable), std::nullopt);
   EXPECT_TRUE(unusable.stderr_data.empty());
-}
-
-TEST(QuotedPath, EscapesWhatWouldMisleadAReader) {
-  EXPECT_EQ(quoted_form(R"(C:\Temp\a.lock)"), R"("C:\\Temp\\a.lock")");
-  EXPECT_EQ(quoted_form("say \"hi\""), R"("say \"hi\"")");
-  EXPECT_EQ(quoted_form(std::string("\t\n\r\0", 4)), R"("\t\n\r\0")");
-  EXPECT_EQ(quoted_form("a\x1b"
-                        "b\x7f"),
-            R"("a\u{1b}b\u{7f}")");
-  EXPECT_EQ(quoted_form("e\xCC\x81"), R"("e\u{301}")");  // combining acute
-  EXPECT_EQ(quoted_form("x\xED\xA0\x80y"),
-            R"("x\u{d800}y")");  // lone surrogate
-  EXPECT_EQ(quoted_form("O'Brien"), R"("O'Brien")");
-  EXPECT_EQ(quoted_form("Zoë 日本"), "\"Zoë 日本\"");
 }
 
 TEST(InstanceDetection, NamesEveryLockFileFound) {

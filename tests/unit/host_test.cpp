@@ -67,7 +67,7 @@ TEST(Host, UnreachableAppFailsTheSessionWithStatusOne) {
   EXPECT_EQ(run_host(os), 1);
   Lines lines = os.log_lines();
   ASSERT_GE(lines.size(), 5u);
-  EXPECT_EQ(Lines(lines.end() - 6, lines.end()),
+  EXPECT_EQ(last_lines(lines, 6),
             (Lines{"All connection attempts failed",
                    "Communication session failed: Failed to connect to app "
                    "after all retries",
@@ -117,7 +117,7 @@ TEST(Host, PreparationFailureFailsTheSessionWithTheSystemText) {
   os.duplicate_error = IoError::system(10061, ErrorKind::ConnectionRefused);
   EXPECT_EQ(run_host(os), 1);
   Lines lines = os.log_lines();
-  EXPECT_EQ(lines[lines.size() - 5],
+  EXPECT_EQ(last_lines(lines, 5).front(),
             "Communication session failed: No connection could be made "
             "because the target machine actively refused it. (os error 10061)");
   EXPECT_TRUE(os.open_sockets.empty());

@@ -41,14 +41,19 @@ TEST(LogLine, LongValueIsWrittenWholeAndUnchanged) {
   EXPECT_EQ(os.stderr_data, std::string(LOG_PREFIX) + "v: " + value + "!\n");
 }
 
-TEST(LogLineDeathTest, FailingStandardErrorIsFatal) {
+TEST(LogLineDeathTest, FailingStandardErrorIsFatalWithItsReport) {
   EXPECT_EXIT(
       {
         FakePlatform os;
+        os.system_messages[233] = "No process is on the other end.";
         os.stderr_error = IoError::system(233, ErrorKind::Uncategorized);
+        os.stderr_fails_once = true;
         write_log_line(os, "never seen");
       },
-      ::testing::ExitedWithCode(101), "");
+      ::testing::ExitedWithCode(101),
+      "^\nthread 'main' panicked at src/log/log.cpp:[0-9]+:\n"
+      "failed printing to stderr: No process is on the other end. "
+      "\\(os error 233\\)\n$");
 }
 
 }  // namespace

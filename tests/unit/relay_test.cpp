@@ -38,15 +38,9 @@ TEST(DecodePayload, ReplacesEachMaximalIllFormedSubpart) {
   for (const Case& c : cases) EXPECT_EQ(decode_payload(c.in), c.out) << c.in;
 }
 
-TEST(Trims, UseTheUnicodeWhiteSpaceSet) {
+TEST(Trims, ResponseKeepsLeadingSpaceLogTrimsBoth) {
   EXPECT_EQ(trim_response("  {\"a\":1}  \r\n"), "  {\"a\":1}");
   EXPECT_EQ(trim_response("\r\n"), "");
-  EXPECT_EQ(
-      trim_response(
-          "x\u0085\u00A0\u1680\u2000\u200A\u2028\u2029\u202F\u205F\u3000\v\f"),
-      "x");
-  EXPECT_EQ(trim_response("x\uFEFF"), "x\uFEFF");  // not white space
-  EXPECT_EQ(trim_response("x\u200B"), "x\u200B");  // nor is a zero width space
   EXPECT_EQ(trim_for_log("\u3000 \t{} \u00A0\n"), "{}");
 }
 
@@ -120,7 +114,9 @@ TEST(RelayLoop, PayloadsOfEveryShortLengthArriveWhole) {
   };
   s.run();
   EXPECT_EQ(s.os.sent_to_app, expected);
-  EXPECT_EQ(frames_in(s.os.stdout_data)->size(), 300u);
+  std::optional<Lines> answers = frames_in(s.os.stdout_data);
+  ASSERT_TRUE(answers.has_value()) << "stray bytes on standard output";
+  EXPECT_EQ(answers->size(), 300u);
 }
 
 TEST(RelayLoop, LengthLimitsAreInclusive) {
@@ -129,8 +125,10 @@ TEST(RelayLoop, LengthLimitsAreInclusive) {
   s.os.stdin_data = frame(biggest) + frame(biggest + "a");
   s.os.app_chunks.emplace_back("\r\n");
   Lines lines = s.run();
-  EXPECT_EQ(lines[lines.size() - 3], "Received message #2 from Chrome");
-  EXPECT_EQ(lines[lines.size() - 2], "Invalid message length: 1048577 bytes");
+  EXPECT_EQ(last_lines(lines, 3),
+            (Lines{"Received message #2 from Chrome",
+                   "Invalid message length: 1048577 bytes",
+                   "Proxy loop ended after 2 messages"}));
   EXPECT_EQ(s.os.sent_to_app.size(), MAX_MESSAGE_LENGTH + 1);
   // An answer of CR LF alone is an empty frame.
   EXPECT_EQ(s.os.stdout_data, std::string(4, '\0'));
@@ -141,10 +139,9 @@ TEST(RelayLoop, ZeroLengthFrameEndsTheRelay) {
   s.os.stdin_data = frame("1") + frame("2") + frame("") + frame("3");
   s.os.app_chunks.emplace_back("a\nb\n");
   Lines lines = s.run();
-  EXPECT_EQ(Lines(lines.end() - 3, lines.end()),
-            (Lines{"Received message #3 from Chrome",
-                   "Invalid message length: 0 bytes",
-                   "Proxy loop ended after 3 messages"}));
+  EXPECT_EQ(last_lines(lines, 3), (Lines{"Received message #3 from Chrome",
+                                         "Invalid message length: 0 bytes",
+                                         "Proxy loop ended after 3 messages"}));
 }
 
 TEST(RelayLoop, InputEndingInsideAFrame) {
@@ -203,9 +200,8 @@ TEST(RelayLoop, AppFailuresEndTheLoopWithTheirOwnLine) {
     Session s;
     s.os.stdin_data = frame("{}");
     s.os.app_chunks = c.chunks;
-    Lines lines = s.run();
-    EXPECT_EQ(lines[lines.size() - 2], c.line);
-    EXPECT_EQ(lines.back(), "Proxy loop ended after 1 messages");
+    EXPECT_EQ(last_lines(s.run(), 2),
+              (Lines{c.line, "Proxy loop ended after 1 messages"}));
     EXPECT_TRUE(s.os.stdout_data.empty())
         << "an unanswered message got a frame";
     EXPECT_TRUE(s.result.has_value());
@@ -218,8 +214,8 @@ TEST(RelayLoop, AnswerWithoutLineFeedBeforeCloseIsAnAnswer) {
   s.os.app_chunks.emplace_back(std::string(20000, 'z'));
   Lines lines = s.run();
   EXPECT_EQ(frames_in(s.os.stdout_data), Lines{std::string(20000, 'z')});
-  EXPECT_EQ(lines[lines.size() - 2], "App disconnected (no response)");
-  EXPECT_EQ(lines.back(), "Proxy loop ended after 2 messages");
+  EXPECT_EQ(last_lines(lines, 2), (Lines{"App disconnected (no response)",
+                                         "Proxy loop ended after 2 messages"}));
 }
 
 // An app that never ends its line: the reader stops where no frame could
@@ -228,10 +224,10 @@ TEST(RelayLoop, AnswerTooLongForAFrameEndsTheLoop) {
   Session s;
   s.os.stdin_data = frame("{}");
   s.os.phantom_answer_bytes = MAX_ANSWER_LINE + 4096;
-  Lines lines = s.run();
-  EXPECT_EQ(lines[lines.size() - 2],
-            "Error reading from app: answer of 4 GiB or more, too long for a "
-            "frame");
+  EXPECT_EQ(last_lines(s.run(), 2),
+            (Lines{"Error reading from app: answer of 4 GiB or more, too long "
+                   "for a frame",
+                   "Proxy loop ended after 1 messages"}));
   EXPECT_TRUE(s.os.stdout_data.empty());
   EXPECT_TRUE(s.result.has_value());
 }
@@ -242,9 +238,9 @@ TEST(RelayLoop, AnswerThatOutgrowsMemoryEndsTheLoopNormally) {
   s.os.block_limit = 4 * AnswerBuffer::USUAL_CAPACITY;
   s.os.app_chunks.emplace_back(
       std::string(5 * AnswerBuffer::USUAL_CAPACITY, 'a'));
-  Lines lines = s.run();
-  EXPECT_EQ(lines[lines.size() - 2], "Error reading from app: out of memory");
-  EXPECT_EQ(lines.back(), "Proxy loop ended after 1 messages");
+  EXPECT_EQ(last_lines(s.run(), 2),
+            (Lines{"Error reading from app: out of memory",
+                   "Proxy loop ended after 1 messages"}));
   EXPECT_TRUE(s.result.has_value());
   EXPECT_TRUE(s.os.live_blocks.empty()) << "the answer's memory leaked";
 }
@@ -263,25 +259,50 @@ TEST(RelayLoop, MemoryGrownForALargeAnswerIsGivenBack) {
   EXPECT_EQ(s.os.block_sizes.back(), AnswerBuffer::USUAL_CAPACITY);
 }
 
+// No platform call of the host's reports an interrupted transfer today,
+// but every loop that moves bytes must take one in its stride.
+TEST(RelayLoop, InterruptedTransfersAreTriedAgain) {
+  const IoError interrupted = IoError::system(10004, ErrorKind::Interrupted);
+  Session s;
+  s.os.stdin_data = frame("{\"n\":1}");
+  s.os.stdin_interruptions = 2;
+  s.os.send_script = {std::unexpected(interrupted), 3,
+                      std::unexpected(interrupted)};
+  s.os.app_chunks = {std::unexpected(interrupted), std::string("{\"ok\":1}\n")};
+  s.os.stdout_script = {std::unexpected(interrupted)};
+  EXPECT_EQ(last_lines(s.run(), 4),
+            (Lines{"Received response from app: {\"ok\":1}",
+                   "Successfully relayed response #1 to Chrome",
+                   "Chrome disconnected (EOF) after 1 messages",
+                   "Proxy loop ended after 1 messages"}));
+  EXPECT_EQ(s.os.sent_to_app, "{\"n\":1}\n");
+  EXPECT_EQ(frames_in(s.os.stdout_data), Lines{"{\"ok\":1}"});
+}
+
 TEST(RelayLoop, SendFailuresNameTheStepThatFailed) {
   const IoError reset = IoError::system(10054, ErrorKind::ConnectionReset);
   Session text;
   text.os.system_messages[10054] = "reset";
   text.os.stdin_data = frame("{}");
   text.os.send_script = {std::unexpected(reset)};
-  EXPECT_EQ(text.run()[4], "Error writing to app: reset (os error 10054)");
+  EXPECT_EQ(last_lines(text.run(), 2),
+            (Lines{"Error writing to app: reset (os error 10054)",
+                   "Proxy loop ended after 1 messages"}));
 
   Session newline;
   newline.os.system_messages[10054] = "reset";
   newline.os.stdin_data = frame("{}");
   newline.os.send_script = {1, 1, std::unexpected(reset)};
-  EXPECT_EQ(newline.run()[4], "Error writing newline: reset (os error 10054)");
+  EXPECT_EQ(last_lines(newline.run(), 2),
+            (Lines{"Error writing newline: reset (os error 10054)",
+                   "Proxy loop ended after 1 messages"}));
 
   Session zero;
   zero.os.stdin_data = frame("{}");
   zero.os.send_script = {0};
-  EXPECT_EQ(zero.run()[4],
-            "Error writing to app: failed to write whole buffer");
+  EXPECT_EQ(last_lines(zero.run(), 2),
+            (Lines{"Error writing to app: failed to write whole buffer",
+                   "Proxy loop ended after 1 messages"}));
 }
 
 TEST(RelayLoop, WriteFailuresToChromeNameTheStep) {
@@ -312,9 +333,8 @@ TEST(RelayLoop, WriteFailuresToChromeNameTheStep) {
     s.os.stdin_data = frame("{}") + frame("{}");
     s.os.app_chunks.emplace_back(c.answer);
     s.os.stdout_script = c.script;
-    Lines lines = s.run();
-    EXPECT_EQ(lines[lines.size() - 2], c.line);
-    EXPECT_EQ(lines.back(), "Proxy loop ended after 1 messages");
+    EXPECT_EQ(last_lines(s.run(), 2),
+              (Lines{c.line, "Proxy loop ended after 1 messages"}));
   }
 }
 
