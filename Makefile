@@ -1,6 +1,6 @@
 # Thin wrapper over the CMake presets: `make demo` and `make test` are the
 # two commands a newcomer needs.
-.PHONY: all deps build native windows sanitize analyze fuzz test demo bench soak dist clean
+.PHONY: all deps build native windows sanitize analyze fuzz test check demo bench soak dist clean
 
 all: build
 
@@ -29,6 +29,11 @@ analyze: deps
 
 fuzz: deps
 	scripts/fuzz.sh $(or $(FUZZ_SECONDS),30)
+
+# The day-to-day loop: the Linux build, the unit tests and the Linux
+# end-to-end tests. Installs nothing; no Wine, fuzzing or sanitizers.
+check: native
+	ctest --preset check
 
 # Everything, the plain test run last so that its summary closes the output.
 test: build analyze fuzz sanitize
