@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "log/log.h"
+#include "text/utf8.h"
 
 namespace tavorin::testing {
 
@@ -44,7 +45,8 @@ std::string FakePlatform::temp_directory() {
 }
 
 bool FakePlatform::path_exists(std::string_view path) {
-  return existing_paths.contains(std::string(path));
+  return existing_paths.contains(std::string(path)) ||
+         readable_files.contains(std::string(path));
 }
 
 Result<std::string> FakePlatform::read_text_file(std::string_view path,
@@ -57,6 +59,9 @@ Result<std::string> FakePlatform::read_text_file(std::string_view path,
   if (found->second && found->second->size() > limit) {
     return std::unexpected(NOT_A_SMALL_FILE_ERROR);
   }
+  if (found->second && !is_valid_utf8(*found->second)) {
+    return std::unexpected(INVALID_UTF8_ERROR);
+  }
   return found->second;
 }
 
@@ -64,6 +69,7 @@ Status FakePlatform::write_file(std::string_view path,
                                 std::string_view content) {
   if (write_file_error) return std::unexpected(*write_file_error);
   written_files[std::string(path)] = std::string(content);
+  readable_files.insert_or_assign(std::string(path), std::string(content));
   return {};
 }
 
@@ -180,6 +186,9 @@ Result<std::size_t> FakePlatform::receive(SocketHandle,
               .substr(app_read_position_, end - app_read_position_)));
       app_read_position_ = end + 1;
     }
+  }
+  if (app_chunks.empty() && app_silent) {
+    return std::unexpected(IoError::system(10060, ErrorKind::TimedOut));
   }
   if (app_chunks.empty()) return 0;
   Result<std::string>& next = app_chunks.front();

@@ -63,6 +63,9 @@ class FakePlatform final : public Platform {
   // as many as it is offered (up to what is left) and writes nothing, so an
   // answer of gigabytes costs no memory here. Taken before app_chunks.
   std::size_t phantom_answer_bytes = 0;
+  // An app that stays connected and sends nothing more: once the scripted
+  // chunks are used up, each receive times out.
+  bool app_silent = false;
   // When set, the app answers each whole line it has received with this,
   // once the scripted chunks are used up.
   std::function<std::string(std::string_view line)> app_answers;
