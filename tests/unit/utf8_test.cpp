@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "text/utf8_checker.h"
 
 namespace tavorin::testing {
 namespace {
@@ -159,6 +160,48 @@ INSTANTIATE_TEST_SUITE_P(EachEngine, Utf8Validation,
                            }
                            return "Scalar";
                          });
+
+// The checker as the message path uses it: lines arriving in pieces in one
+// buffer, each line judged when its line feed is in, then dropped.
+TEST(Utf8Checker, ACharacterSplitBetweenArrivalsWaitsForItsRest) {
+  std::string buffer = "caf" + E_ACUTE + " " + WRENCH + " " + filler(100, true);
+  Utf8Checker checker;
+  for (std::size_t arrived = 0; arrived <= buffer.size(); ++arrived) {
+    checker.check_arrived(std::string_view(buffer).substr(0, arrived));
+  }
+  EXPECT_TRUE(checker.finish(buffer));
+  EXPECT_FALSE(Utf8Checker().finish(buffer.substr(0, 4)));  // half of é
+}
+
+TEST(Utf8Checker, JudgesEachLineOnItsOwn) {
+  const std::string first = "fine " + EURO;
+  const std::string second = "bad \xFF";
+  const std::string third = filler(90, true);
+  std::string buffer = first + "\n" + second + "\n" + third + "\n";
+  Utf8Checker checker;
+  checker.check_arrived(buffer);
+  EXPECT_TRUE(checker.finish(std::string_view(buffer).substr(0, first.size())));
+  // A text that ends inside a character is not well-formed, though the
+  // bytes that arrived are.
+  EXPECT_FALSE(
+      checker.finish(std::string_view(buffer).substr(0, first.size() - 1)));
+  buffer.erase(0, first.size() + 1);
+  checker.drop_front(first.size() + 1);
+  EXPECT_FALSE(
+      checker.finish(std::string_view(buffer).substr(0, second.size())));
+  buffer.erase(0, second.size() + 1);
+  checker.drop_front(second.size() + 1);
+  checker.check_arrived(buffer);
+  EXPECT_TRUE(checker.finish(std::string_view(buffer).substr(0, third.size())));
+}
+
+TEST(Utf8Checker, ADropInsideACharacterLeavesNothingProven) {
+  std::string buffer = E_ACUTE + EURO;
+  Utf8Checker checker;
+  checker.check_arrived(buffer);
+  checker.drop_front(1);
+  EXPECT_FALSE(checker.finish(std::string_view(buffer).substr(1)));
+}
 
 }  // namespace
 }  // namespace tavorin::testing
