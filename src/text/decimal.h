@@ -15,12 +15,12 @@ namespace tavorin {
 class Decimal {
  public:
   template <std::integral Number>
-  explicit Decimal(Number number)
-      : size_(static_cast<std::size_t>(
-            std::to_chars(digits_.data(), digits_.data() + digits_.size(),
-                          number)
-                .ptr -
-            digits_.data())) {}
+  explicit Decimal(Number number) {
+    const char* end =
+        std::to_chars(digits_.data(), digits_.data() + digits_.size(), number)
+            .ptr;
+    size_ = static_cast<std::size_t>(end - digits_.data());
+  }
 
   std::string_view view() const { return {digits_.data(), size_}; }
   operator std::string_view() const { return view(); }
@@ -28,7 +28,7 @@ class Decimal {
  private:
   // Enough for any 64-bit number and its sign.
   std::array<char, 24> digits_{};
-  std::size_t size_;
+  std::size_t size_ = 0;
 };
 
 // The same digits as a string of their own.
