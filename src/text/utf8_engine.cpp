@@ -51,10 +51,23 @@ bool has_avx2() {
   return (processor_leaf(7).ebx & bit_AVX2) != 0;
 }
 
-Utf8Engine fastest_engine() {
+Utf8Engine detect_fastest_engine() {
   if (has_avx2()) return Utf8Engine::Avx2;
   if (has_ssse3()) return Utf8Engine::Sse;
   return Utf8Engine::Scalar;
+}
+
+// The fastest engine plus one, or 0 before the first look: `cpuid` is slow
+// (in a virtual machine it leaves for the hypervisor), so it runs once.
+constinit std::atomic<std::uint8_t> known_fastest{0};
+
+Utf8Engine fastest_engine() {
+  std::uint8_t known = known_fastest.load(std::memory_order_relaxed);
+  if (known != 0) return static_cast<Utf8Engine>(known - 1);
+  Utf8Engine fastest = detect_fastest_engine();
+  known_fastest.store(static_cast<std::uint8_t>(fastest) + 1,
+                      std::memory_order_relaxed);
+  return fastest;
 }
 
 using PrefixFunction = std::size_t(std::string_view);
@@ -82,13 +95,10 @@ std::size_t choose_then_check(std::string_view bytes) {
 
 }  // namespace
 
+// Each engine can run wherever a faster one can.
 bool utf8_engine_available(Utf8Engine engine) {
-  switch (engine) {
-    case Utf8Engine::Avx2: return has_avx2();
-    case Utf8Engine::Sse: return has_ssse3();
-    case Utf8Engine::Scalar: break;
-  }
-  return true;
+  return static_cast<std::uint8_t>(engine) <=
+         static_cast<std::uint8_t>(fastest_engine());
 }
 
 Utf8Engine chosen_utf8_engine() { return fastest_engine(); }

@@ -9,7 +9,8 @@ namespace tavorin {
 // The ways the host can check UTF-8: byte by byte, or a block of 64 bytes at
 // a time with the processor's vector instructions (16 bytes to a register
 // with SSSE3, 32 with AVX2). All give the same answers; the host picks the
-// fastest the processor offers the first time it checks any text.
+// fastest the processor offers the first time it checks any text. Slowest
+// first: a processor that runs one runs those before it.
 enum class Utf8Engine : std::uint8_t { Scalar, Sse, Avx2 };
 
 // Whether this processor and its operating system can run the engine.
