@@ -58,7 +58,8 @@ Utf8Engine detect_fastest_engine() {
 }
 
 // The fastest engine plus one, or 0 before the first look: `cpuid` is slow
-// (in a virtual machine it leaves for the hypervisor), so it runs once.
+// (in a virtual machine it leaves for the hypervisor), so it runs once. Set
+// without a lock: every thread that races to look finds the same.
 constinit std::atomic<std::uint8_t> known_fastest{0};
 
 Utf8Engine fastest_engine() {
@@ -81,18 +82,6 @@ PrefixFunction* prefix_function(Utf8Engine engine) {
   return utf8::scalar_valid_prefix;
 }
 
-std::size_t choose_then_check(std::string_view bytes);
-
-// The engine in use, chosen on the first call. Set without a lock: every
-// thread that races to choose chooses the same.
-constinit std::atomic<PrefixFunction*> chosen_prefix{&choose_then_check};
-
-std::size_t choose_then_check(std::string_view bytes) {
-  PrefixFunction* fastest = prefix_function(fastest_engine());
-  chosen_prefix.store(fastest, std::memory_order_relaxed);
-  return fastest(bytes);
-}
-
 }  // namespace
 
 // Each engine can run wherever a faster one can.
@@ -109,7 +98,7 @@ std::size_t valid_utf8_prefix_with(Utf8Engine engine, std::string_view bytes) {
 }
 
 std::size_t valid_utf8_prefix(std::string_view bytes) {
-  return chosen_prefix.load(std::memory_order_relaxed)(bytes);
+  return prefix_function(fastest_engine())(bytes);
 }
 
 }  // namespace tavorin
