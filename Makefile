@@ -39,9 +39,12 @@ check: native
 test: build analyze fuzz sanitize
 	ctest --preset native
 
-# Figures for the host beside the floor relay and a Python host; not a test.
+# Figures for the host beside the floor relay and a Python host, and the
+# speed of its UTF-8 check; not a test. BENCH_FLAGS go to relay_bench, e.g.
+# BENCH_FLAGS="--quick" or BENCH_FLAGS="--other-host OLDER_BUILD/tavorin_shim".
 bench: native windows
-	build/native/relay_bench
+	build/native/validator_bench
+	build/native/relay_bench $(BENCH_FLAGS)
 
 # The long runs: 100,000 messages through one session, 1,000 launches.
 soak: native

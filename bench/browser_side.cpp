@@ -36,16 +36,4 @@ bool receive_frame(int fd, std::string& payload) {
   return read_exact(fd, payload.data(), length);
 }
 
-std::string json_message(std::size_t size) {
-  constexpr std::string_view LETTERS = "abcdefghijklmnopqrstuvwxyz0123456789";
-  std::string text;
-  text.reserve(size);
-  text += '"';
-  for (std::size_t i = 1; i + 1 < size; ++i) {
-    text += LETTERS[i % LETTERS.size()];
-  }
-  text += '"';
-  return text;
-}
-
 }  // namespace bench

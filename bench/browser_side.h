@@ -11,7 +11,4 @@ namespace bench {
 void send_frame(int fd, std::string_view payload);
 bool receive_frame(int fd, std::string& payload);
 
-// A JSON string of exactly `size` bytes (at least 2), quotes included.
-std::string json_message(std::size_t size);
-
 }  // namespace bench

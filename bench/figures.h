@@ -8,6 +8,7 @@
 
 #include "plan.h"
 #include "relay.h"
+#include "text_kinds.h"
 
 namespace bench {
 
@@ -28,8 +29,12 @@ struct Memory {
   long peak = 0;  // VmHWM at the end of input
 };
 
+// Round trips by kind of text, then by size.
+using RoundTrips =
+    std::array<std::array<std::optional<Distribution>, SIZE_COUNT>, KIND_COUNT>;
+
 struct Figures {
-  std::array<std::optional<Distribution>, SIZE_COUNT> round_trip_us;
+  RoundTrips round_trip_us;
   std::optional<double> small_rate;  // messages per second
   std::optional<double> large_rate;
   std::optional<Distribution> first_answer_us;
@@ -41,7 +46,7 @@ struct Figures {
 enum class Role : std::uint8_t { Host, Floor, Script, HostUnderWine };
 
 // A relay under test and what was measured of it. A partial subject is
-// measured at the smallest size only.
+// measured at the smallest size of ASCII only.
 struct Subject {
   Relay relay;
   std::string column;  // a short name for the columns of the ratio tables

@@ -25,8 +25,10 @@
 #include "path_lookup.h"
 #include "placement.h"
 #include "report.h"
+#include "shown_path.h"
 #include "subjects.h"
 #include "temp_dir.h"
+#include "text_kinds.h"
 #include "wine.h"
 
 namespace {
@@ -71,7 +73,7 @@ Options parse(int argc, char** argv) {
 // Why the Wine row is missing, or empty when it can be measured.
 std::string wine_obstacle(const std::string& program) {
   if (::access(program.c_str(), R_OK) != 0) {
-    return "not measured: " + program + " is not built";
+    return "not measured: " + bench::shown_path(program) + " is not built";
   }
   if (!bench::on_path("wine")) return "not measured: wine is not installed";
   return "";
@@ -91,8 +93,8 @@ std::string add_wine_subject(const std::string& program,
   under_wine.role = bench::Role::HostUnderWine;
   under_wine.partial = true;
   subjects.push_back(std::move(under_wine));
-  return program + ", round trips of " + plan.sizes[0].label +
-         " only; its figures are Wine's";
+  return bench::shown_path(program) + ", round trips of " +
+         plan.sizes[0].label + " of ASCII only; its figures are Wine's";
 }
 
 struct Notes {
@@ -106,14 +108,18 @@ std::string preamble(const Notes& notes) {
   for (const std::string& line : notes.programs) text += line + "\n";
   text +=
       "Each message is a JSON string of the size given; the app answers "
-      "{\"echo\":<message>}, 9 bytes more.\n";
+      "{\"echo\":<message>}, 9 bytes more. Its text:\n";
+  for (bench::TextKind kind : bench::TEXT_KINDS) {
+    text += std::string("  ") + bench::kind_name(kind) + ": " +
+            bench::kind_description(kind) + "\n";
+  }
   text += "The benchmark, the app and the relays ran on " + notes.cpus + ".\n";
   return text;
 }
 
 std::string python_note(const bench::Interpreter& python) {
   if (python.path.empty()) return "python: not found";
-  return "python: " + python.path + " " + python.version;
+  return "python: python3 " + python.version;
 }
 
 }  // namespace
@@ -138,12 +144,12 @@ int main(int argc, char** argv) {
   bench::Places places{root.subdirectory("app"), root.subdirectory("no_app")};
   std::vector<bench::Subject> subjects =
       bench::native_subjects(programs, root.file("host_stderr.log"));
-  notes.programs.push_back("host: " + options.host);
+  notes.programs.push_back("host: " + bench::shown_path(options.host));
   for (const std::string& other : options.other_hosts) {
     subjects.push_back(bench::other_host(other));
-    notes.programs.push_back("other host: " + other);
+    notes.programs.push_back("other host: " + bench::shown_path(other));
   }
-  notes.programs.push_back(std::string("floor: ") + BENCH_FLOOR_PROGRAM);
+  notes.programs.push_back("floor: " + bench::shown_path(BENCH_FLOOR_PROGRAM));
   notes.programs.push_back(python_note(python));
   std::optional<bench::WineSession> wine;
   notes.programs.push_back(

@@ -5,10 +5,10 @@
 #include <numeric>
 #include <random>
 
-#include "browser_side.h"
 #include "round_trips.h"
 #include "start_up.h"
 #include "stats.h"
+#include "text_kinds.h"
 #include "throughput.h"
 
 namespace bench {
@@ -62,16 +62,23 @@ int messages_for(const Subject& subject, const Plan& plan, std::size_t size) {
   return subject.partial ? plan.wine_messages : plan.sizes[size].messages;
 }
 
+bool measured_at(const Subject& subject, TextKind kind, std::size_t size) {
+  return !subject.partial || (kind == TextKind::Ascii && size == 0);
+}
+
 void measure_round_trips(std::vector<Subject>& subjects, const Plan& plan,
-                         const Places& places, std::size_t size) {
-  progress("round trips of", plan.sizes[size].label);
-  const std::string message = json_message(plan.sizes[size].bytes);
+                         const Places& places, TextKind kind,
+                         std::size_t size) {
+  std::string what =
+      std::string(plan.sizes[size].label) + ", " + kind_name(kind) + " text";
+  progress("round trips of", what.c_str());
+  const std::string message = json_text(kind, plan.sizes[size].bytes);
   std::vector<std::vector<Session>> sessions(subjects.size());
   int rounds = std::max(plan.sessions, plan.wine_sessions);
   for (int round = 0; round < rounds; ++round) {
     for (std::size_t i : turn_order(subjects.size(), round)) {
       const Subject& subject = subjects[i];
-      if (subject.partial && size != 0) continue;
+      if (!measured_at(subject, kind, size)) continue;
       if (round >= sessions_for(subject, plan)) continue;
       sessions[i].push_back(
           round_trip_session(subject.relay, places.app, message,
@@ -82,17 +89,20 @@ void measure_round_trips(std::vector<Subject>& subjects, const Plan& plan,
     if (sessions[i].empty()) continue;
     Figures& figures = subjects[i].figures;
     std::vector<double> medians = each(sessions[i], 50);
-    figures.round_trip_us[size] =
+    figures.round_trip_us[index_of(kind)][size] =
         Distribution{median(medians), median(each(sessions[i], 99)), medians};
-    if (size == LARGEST) figures.memory = memory_of(sessions[i]);
+    if (kind == TextKind::Ascii && size == LARGEST) {
+      figures.memory = memory_of(sessions[i]);
+    }
   }
 }
 
 void measure_rates(std::vector<Subject>& subjects, const Plan& plan,
                    const Places& places) {
   progress("sustained rates of", "the smallest and largest messages");
-  const std::string small = json_message(plan.sizes[0].bytes);
-  const std::string large = json_message(plan.sizes[LARGEST].bytes);
+  const std::string small = json_text(TextKind::Ascii, plan.sizes[0].bytes);
+  const std::string large =
+      json_text(TextKind::Ascii, plan.sizes[LARGEST].bytes);
   std::vector<std::vector<double>> small_rates(subjects.size());
   std::vector<std::vector<double>> large_rates(subjects.size());
   for (int round = 0; round < plan.rate_repeats; ++round) {
@@ -148,8 +158,10 @@ void measure_all(std::vector<Subject>& subjects, const Plan& plan,
   progress("start-up to the exit with no app", "");
   measure_start_ups(subjects, plan, places.no_app, &Figures::not_running_us,
                     not_running_exit_us);
-  for (std::size_t size = 0; size < SIZE_COUNT; ++size) {
-    measure_round_trips(subjects, plan, places, size);
+  for (TextKind kind : TEXT_KINDS) {
+    for (std::size_t size = 0; size < SIZE_COUNT; ++size) {
+      measure_round_trips(subjects, plan, places, kind, size);
+    }
   }
   measure_rates(subjects, plan, places);
 }

@@ -9,6 +9,24 @@ namespace bench {
 
 namespace {
 
+using SizeRow = std::array<std::optional<Distribution>, SIZE_COUNT>;
+
+bool any_measured(const SizeRow& trips) {
+  for (const auto& trip : trips) {
+    if (trip) return true;
+  }
+  return false;
+}
+
+void print_round_trip_row(const std::string& name, const SizeRow& trips) {
+  print_name(name);
+  for (const auto& trip : trips) {
+    print_cell(trip ? std::optional(trip->p50) : std::nullopt);
+    print_cell(trip ? std::optional(trip->p99) : std::nullopt);
+  }
+  std::printf("\n");
+}
+
 void print_round_trips(const std::vector<Subject>& subjects, const Plan& plan) {
   std::printf(
       "\nRound trip per message, microseconds (p50 and p99 of each "
@@ -18,19 +36,19 @@ void print_round_trips(const std::vector<Subject>& subjects, const Plan& plan) {
   print_name("");
   for (const MessageSize& size : plan.sizes) print_heading(size.label, 2);
   std::printf("\n");
-  print_name("relay");
+  print_name("text, relay");
   for (std::size_t i = 0; i < SIZE_COUNT; ++i) {
     print_heading("p50", 1);
     print_heading("p99", 1);
   }
   std::printf("\n");
-  for (const Subject& subject : subjects) {
-    print_name(subject.relay.name);
-    for (const auto& trip : subject.figures.round_trip_us) {
-      print_cell(trip ? std::optional(trip->p50) : std::nullopt);
-      print_cell(trip ? std::optional(trip->p99) : std::nullopt);
+  for (TextKind kind : TEXT_KINDS) {
+    std::printf("%s: %s\n", kind_name(kind), kind_description(kind));
+    for (const Subject& subject : subjects) {
+      const SizeRow& trips = subject.figures.round_trip_us[index_of(kind)];
+      if (any_measured(trips))
+        print_round_trip_row("  " + subject.relay.name, trips);
     }
-    std::printf("\n");
   }
 }
 

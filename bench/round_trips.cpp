@@ -1,12 +1,12 @@
 #include "round_trips.h"
 
-#include "browser_side.h"
 #include "child.h"
 #include "clock.h"
 #include "conversation.h"
 #include "echo_app.h"
 #include "fail.h"
 #include "proc_status.h"
+#include "text_kinds.h"
 
 namespace bench {
 
@@ -18,7 +18,7 @@ constexpr int WARM_UP_MESSAGES = 2;
 
 Session round_trip_session(const Relay& relay, const std::string& directory,
                            const std::string& message, int count) {
-  const std::string first = json_message(64);
+  const std::string first = json_text(TextKind::Ascii, 64);
   const std::string expected = echo_answer(message);
   std::string answer;
   Session session;

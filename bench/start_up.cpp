@@ -1,16 +1,16 @@
 #include "start_up.h"
 
-#include "browser_side.h"
 #include "child.h"
 #include "clock.h"
 #include "conversation.h"
 #include "echo_app.h"
 #include "fail.h"
+#include "text_kinds.h"
 
 namespace bench {
 
 double first_answer_us(const Relay& relay, const std::string& directory) {
-  const std::string message = json_message(64);
+  const std::string message = json_text(TextKind::Ascii, 64);
   const Launch launch = launch_in(relay, directory);
   std::string answer;
   Clock::time_point start = Clock::now();

@@ -2,6 +2,7 @@
 
 #include "child.h"
 #include "path_lookup.h"
+#include "shown_path.h"
 
 namespace bench {
 
@@ -37,8 +38,8 @@ std::vector<Subject> native_subjects(const Programs& programs,
 }
 
 Subject other_host(const std::string& program) {
-  std::string file = program.substr(program.rfind('/') + 1);
-  return subject("other: " + file, file.substr(0, 18), Role::Host, {program});
+  return subject("other: " + shown_path(program),
+                 folder_name(program).substr(0, 18), Role::Host, {program});
 }
 
 Interpreter find_python() {

@@ -21,7 +21,7 @@ std::vector<Subject> native_subjects(const Programs& programs,
                                      const std::string& log_file);
 
 // Another build of the host (standard error to /dev/null), named after its
-// file, as a row to compare with.
+// path and its column after its folder, as a row to compare with.
 Subject other_host(const std::string& program);
 
 // The interpreter that `python3` in PATH runs (not a wrapper script in front

@@ -6,12 +6,16 @@
 
 #include "report_cells.h"
 #include "stats.h"
+#include "text_kinds.h"
 
 namespace bench {
 
 namespace {
 
 constexpr double KIB_PER_MIB = 1024.0;
+
+// The host's round trip over the floor's, at every size and kind of text.
+constexpr double ROUND_TRIP_LIMIT = 1.10;
 
 using Pick = std::function<const std::optional<Distribution>&(const Figures&)>;
 
@@ -23,10 +27,16 @@ struct Line {
   bool tail;
 };
 
-Pick round_trip(std::size_t size) {
-  return [size](const Figures& figures) -> const std::optional<Distribution>& {
-    return figures.round_trip_us[size];
+Pick round_trip(TextKind kind, std::size_t size) {
+  return [kind,
+          size](const Figures& figures) -> const std::optional<Distribution>& {
+    return figures.round_trip_us[index_of(kind)][size];
   };
+}
+
+// "Latin 64 KiB"
+std::string kind_and_size(TextKind kind, const Plan& plan, std::size_t size) {
+  return std::string(kind_name(kind)) + " " + plan.sizes[size].label;
 }
 
 Pick field(std::optional<Distribution> Figures::*member) {
@@ -38,10 +48,12 @@ Pick field(std::optional<Distribution> Figures::*member) {
 
 std::vector<Line> compared_lines(const Plan& plan) {
   std::vector<Line> lines;
-  for (std::size_t size = 0; size < SIZE_COUNT; ++size) {
-    std::string label = std::string("round trip ") + plan.sizes[size].label;
-    lines.push_back({label + " p50", round_trip(size), false});
-    lines.push_back({label + " p99", round_trip(size), true});
+  for (TextKind kind : TEXT_KINDS) {
+    for (std::size_t size = 0; size < SIZE_COUNT; ++size) {
+      std::string label = "round trip " + kind_and_size(kind, plan, size);
+      lines.push_back({label + " p50", round_trip(kind, size), false});
+      lines.push_back({label + " p99", round_trip(kind, size), true});
+    }
   }
   lines.push_back(
       {"first answer p50", field(&Figures::first_answer_us), false});
@@ -110,15 +122,17 @@ std::optional<double> growth_mib(const Subject& host) {
   return static_cast<double>(memory.peak - memory.idle) / KIB_PER_MIB;
 }
 
-// The host's round trip over the Python host's at the size where the host
-// compares worst.
+// The host's round trip over the Python host's at the text and size where
+// the host compares worst.
 std::optional<double> worst_against_script(const Subject& host,
                                            const Subject& script) {
   std::optional<double> worst;
-  for (std::size_t size = 0; size < SIZE_COUNT; ++size) {
-    std::optional<double> value =
-        ratio({"", round_trip(size), false}, host, script);
-    if (value && (!worst || *value > *worst)) worst = value;
+  for (TextKind kind : TEXT_KINDS) {
+    for (std::size_t size = 0; size < SIZE_COUNT; ++size) {
+      std::optional<double> value =
+          ratio({"", round_trip(kind, size), false}, host, script);
+      if (value && (!worst || *value > *worst)) worst = value;
+    }
   }
   return worst;
 }
@@ -170,10 +184,12 @@ void print_targets(const std::vector<Subject>& subjects, const Plan& plan) {
   print_name("target");
   std::printf("%*s", CELL_WIDTH, "limit");
   print_host_columns(columns);
-  for (std::size_t size : {std::size_t{0}, std::size_t{1}, LARGEST}) {
-    std::string name = std::string("round trip p50 ") + plan.sizes[size].label;
-    print_target(name, size == LARGEST ? 1.25 : 1.15, columns,
-                 against(*floor, {name, round_trip(size), false}));
+  for (TextKind kind : TEXT_KINDS) {
+    for (std::size_t size = 0; size < SIZE_COUNT; ++size) {
+      std::string name = "round trip p50 " + kind_and_size(kind, plan, size);
+      print_target(name, ROUND_TRIP_LIMIT, columns,
+                   against(*floor, {name, round_trip(kind, size), false}));
+    }
   }
   print_target("first answer p50", 1.2, columns,
                against(*floor, {"", field(&Figures::first_answer_us), false}));

@@ -48,28 +48,46 @@ std::size_t matched(const WellFormed& row, std::string_view bytes,
   return n;
 }
 
+// The character or maximal ill-formed subpart that starts at `at`.
+struct Step {
+  std::size_t advance;
+  bool complete;
+};
+
+Step step_at(std::string_view bytes, std::size_t at) {
+  for (const WellFormed& row : TABLE) {
+    if (!in(row.bytes[0], bytes[at])) continue;
+    std::size_t advance = matched(row, bytes, at);
+    return {advance, advance == row.length};
+  }
+  return {1, false};
+}
+
 }  // namespace
 
 std::string reference_decode(std::string_view bytes) {
   std::string out;
   std::size_t at = 0;
   while (at < bytes.size()) {
-    std::size_t advance = 1;
-    bool complete = false;
-    for (const WellFormed& row : TABLE) {
-      if (!in(row.bytes[0], bytes[at])) continue;
-      advance = matched(row, bytes, at);
-      complete = advance == row.length;
-      break;
-    }
-    if (complete) {
-      out.append(bytes.substr(at, advance));
+    Step step = step_at(bytes, at);
+    if (step.complete) {
+      out.append(bytes.substr(at, step.advance));
     } else {
       out.append("\xEF\xBF\xBD");
     }
-    at += advance;
+    at += step.advance;
   }
   return out;
+}
+
+std::size_t reference_valid_prefix(std::string_view bytes) {
+  std::size_t at = 0;
+  while (at < bytes.size()) {
+    Step step = step_at(bytes, at);
+    if (!step.complete) break;
+    at += step.advance;
+  }
+  return at;
 }
 
 }  // namespace tavorin::fuzzing

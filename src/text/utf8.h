@@ -4,9 +4,13 @@
 #include <string>
 #include <string_view>
 
+#include "text/utf8_validate.h"
+
 namespace tavorin {
 
 // The length of the longest prefix of the bytes that is well-formed UTF-8.
+// Runs at memory speed over well-formed text of any script (see
+// utf8_validate.h for the engines).
 std::size_t valid_utf8_prefix(std::string_view bytes);
 
 inline bool is_valid_utf8(std::string_view bytes) {

@@ -34,6 +34,10 @@ TEST(DecodePayload, ReplacesEachMaximalIllFormedSubpart) {
       {"\xF0\x9F\x94\xA7 ok \xC3\xA9", "\xF0\x9F\x94\xA7 ok \xC3\xA9"},
       {"plain ascii that is longer than a word",
        "plain ascii that is longer than a word"},
+      // Errors far apart (the well-formed stretches between them are
+      // checked a block at a time) and close together.
+      {"\xFF" + std::string(100, 'a') + "\xC3(x\x80\x80y\xE2\x82",
+       R + std::string(100, 'a') + R + "(x" + R + R + "y" + R},
   };
   for (const Case& c : cases) EXPECT_EQ(decode_payload(c.in), c.out) << c.in;
 }
