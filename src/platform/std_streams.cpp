@@ -29,11 +29,6 @@ Result<std::size_t> StdinReader::read_some(std::span<char> destination) {
   return count;
 }
 
-Status StdinReader::read_exact(std::span<char> destination) {
-  return read_fully([this](std::span<char> rest) { return read_some(rest); },
-                    destination);
-}
-
 Status StdoutWriter::write_direct(std::string_view bytes) {
   return write_fully(
       [this](std::string_view rest) { return os_.write_stdout(rest); }, bytes);

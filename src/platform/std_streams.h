@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "platform/io_error.h"
+#include "platform/transfer.h"
 
 namespace tavorin {
 
@@ -25,7 +26,12 @@ class StdinReader {
   Result<std::size_t> read_some(std::span<char> destination);
 
   // Exactly the buffer's size; input that ends first gives FILL_BUFFER_ERROR.
-  Status read_exact(std::span<char> destination);
+  // `arrived(filled)` is told after each read.
+  template <typename Arrived = NothingOnArrival>
+  Status read_exact(std::span<char> destination, Arrived&& arrived = {}) {
+    return read_fully([this](std::span<char> rest) { return read_some(rest); },
+                      destination, arrived);
+  }
 
  private:
   Result<std::size_t> read_raw(std::span<char> destination);

@@ -50,18 +50,27 @@ Status write_pieces_fully(WritePieces&& write_some,
   }
 }
 
+struct NothingOnArrival {
+  void operator()(std::size_t) const {}
+};
+
 // Fills the whole buffer through a "read some" operation; input that ends
-// first fails with FILL_BUFFER_ERROR.
-template <typename ReadSome>
-Status read_fully(ReadSome&& read_some, std::span<char> buffer) {
-  while (!buffer.empty()) {
-    Result<std::size_t> got = read_some(buffer);
+// first fails with FILL_BUFFER_ERROR. After each read, `arrived` is told how
+// many bytes of the buffer are filled, so that they can be looked at while
+// the rest is on its way.
+template <typename ReadSome, typename Arrived = NothingOnArrival>
+Status read_fully(ReadSome&& read_some, std::span<char> buffer,
+                  Arrived&& arrived = {}) {
+  std::size_t filled = 0;
+  while (filled < buffer.size()) {
+    Result<std::size_t> got = read_some(buffer.subspan(filled));
     if (!got) {
       if (got.error().kind() == ErrorKind::Interrupted) continue;
       return std::unexpected(got.error());
     }
     if (*got == 0) return std::unexpected(FILL_BUFFER_ERROR);
-    buffer = buffer.subspan(*got);
+    filled += *got;
+    arrived(filled);
   }
   return {};
 }

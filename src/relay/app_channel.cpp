@@ -4,7 +4,6 @@
 #include <cstring>
 
 #include "platform/transfer.h"
-#include "text/utf8.h"
 #include "text/white_space.h"
 
 namespace tavorin {
@@ -18,7 +17,11 @@ Result<std::size_t> AppReader::receive_more() {
   for (;;) {
     Result<std::size_t> got = os_.receive(socket_.handle(), into);
     if (!got && got.error().kind() == ErrorKind::Interrupted) continue;
-    if (got) buffer_.received(*got);
+    if (got) {
+      buffer_.received(*got);
+      // Checked as it lands, while the app's next bytes are on their way.
+      checker_.check_arrived(buffer_.pending());
+    }
     return got;
   }
 }
@@ -41,7 +44,7 @@ Result<std::string_view> AppReader::read_line() {
   for (;;) {
     if (std::size_t end = find_line_end(); end > 0) {
       line_size_ = end;
-      return buffer_.pending().substr(0, line_size_);
+      return checked_line();
     }
     if (buffer_.pending().size() >= MAX_ANSWER_LINE) {
       return std::unexpected(ANSWER_TOO_LONG_ERROR);
@@ -50,12 +53,22 @@ Result<std::string_view> AppReader::read_line() {
     if (!got) return std::unexpected(got.error());
     if (*got == 0) {
       line_size_ = buffer_.pending().size();
-      return buffer_.pending();
+      return checked_line();
     }
   }
 }
 
+// The line, or "stream did not contain valid UTF-8" with the line already
+// taken away.
+Result<std::string_view> AppReader::checked_line() {
+  std::string_view line = buffer_.pending().substr(0, line_size_);
+  if (checker_.finish(line)) return line;
+  finish_line();
+  return std::unexpected(INVALID_UTF8_ERROR);
+}
+
 void AppReader::finish_line() {
+  checker_.drop_front(line_size_);
   buffer_.take(line_size_);
   line_size_ = 0;
   searched_ = 0;
@@ -98,12 +111,7 @@ std::expected<void, SendLineError> send_line(Platform& os, const Socket& socket,
 }
 
 Result<std::string_view> read_response_line(AppReader& reader) {
-  Result<std::string_view> line = reader.read_line();
-  if (line && !is_valid_utf8(*line)) {
-    reader.finish_line();
-    return std::unexpected(INVALID_UTF8_ERROR);
-  }
-  return line;
+  return reader.read_line();
 }
 
 std::string_view trim_response(std::string_view line) { return trim_end(line); }

@@ -9,6 +9,7 @@
 #include "platform/io_error.h"
 #include "platform/socket.h"
 #include "relay/answer_buffer.h"
+#include "text/utf8_checker.h"
 
 namespace tavorin {
 
@@ -30,7 +31,8 @@ class AppReader {
 
   // Every byte up to and including the next line feed, or up to the end of
   // the stream, as a view valid until finish_line(). Empty when the app
-  // closed the connection before sending anything.
+  // closed the connection before sending anything. A line that is not
+  // UTF-8 gives "stream did not contain valid UTF-8", and is taken away.
   Result<std::string_view> read_line();
 
   // The line is done with: its bytes go, and memory grown for an oversized
@@ -40,10 +42,12 @@ class AppReader {
  private:
   Result<std::size_t> receive_more();
   std::size_t find_line_end();
+  Result<std::string_view> checked_line();
 
   Platform& os_;
   Socket socket_;
   AnswerBuffer buffer_;
+  Utf8Checker checker_;
   // Pending bytes already searched for a line feed.
   std::size_t searched_ = 0;
   std::size_t line_size_ = 0;
@@ -70,7 +74,7 @@ std::expected<void, SendLineError> send_line(Platform& os, const Socket& socket,
                                              std::string_view text);
 
 // A response line, valid UTF-8 or "stream did not contain valid UTF-8"
-// (and then already finished with).
+// (and then already taken away).
 Result<std::string_view> read_response_line(AppReader& reader);
 
 // The app's answer as Chrome gets it: trailing white space (the line feed

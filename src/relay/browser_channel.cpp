@@ -4,6 +4,7 @@
 #include <limits>
 
 #include "platform/platform.h"
+#include "text/utf8_checker.h"
 
 namespace tavorin {
 
@@ -19,16 +20,24 @@ Result<std::uint32_t> read_frame_length(Platform& os) {
   return length;
 }
 
-Result<std::string> read_frame_payload(Platform& os, std::uint32_t length) {
-  std::string payload;
+Result<Payload> read_frame_payload(Platform& os, std::uint32_t length) {
+  Payload payload;
+  std::string& bytes = payload.bytes;
   // The buffer is filled by the read itself, so it is not zeroed first. The
   // size is the frame's length, not whatever count the library offers: some
   // library versions hand the operation the grown capacity instead.
-  payload.resize_and_overwrite(
+  bytes.resize_and_overwrite(
       length, [length](char*, std::size_t) { return std::size_t{length}; });
-  if (Status read = os.standard_input().read_exact(payload); !read) {
+  // Each piece is checked as the pipe delivers it, while it is still in the
+  // cache and while Chrome writes the next.
+  Utf8Checker checker;
+  auto arrived = [&](std::size_t filled) {
+    checker.check_arrived(std::string_view(bytes).substr(0, filled));
+  };
+  if (Status read = os.standard_input().read_exact(bytes, arrived); !read) {
     return std::unexpected(read.error());
   }
+  payload.well_formed = checker.finish(bytes);
   return payload;
 }
 

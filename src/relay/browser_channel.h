@@ -18,9 +18,15 @@ inline constexpr std::uint32_t MAX_MESSAGE_LENGTH = 1048576;
 // the fourth byte is an UnexpectedEof error: Chrome has gone.
 Result<std::uint32_t> read_frame_length(Platform& os);
 
+// A frame's payload, and whether it is well-formed UTF-8.
+struct Payload {
+  std::string bytes;
+  bool well_formed = false;
+};
+
 // Exactly `length` payload bytes; input that ends first gives "failed to fill
 // whole buffer".
-Result<std::string> read_frame_payload(Platform& os, std::uint32_t length);
+Result<Payload> read_frame_payload(Platform& os, std::uint32_t length);
 
 inline constexpr IoError ANSWER_TOO_LONG_ERROR = IoError::fixed(
     ErrorKind::InvalidData, "answer of 4 GiB or more, too long for a frame");

@@ -58,12 +58,15 @@ Turn relay_one_message(Platform& os, const Socket& connection,
     return Turn::End;
   }
 
-  Result<std::string> payload = read_frame_payload(os, *length);
+  Result<Payload> payload = read_frame_payload(os, *length);
   if (!payload) {
     write_log_line(os, "Error reading message payload: {}", payload.error());
     return Turn::End;
   }
-  const std::string message = decode_payload(std::move(*payload));
+  // Ill-formed text is mended only when the check found some.
+  const std::string message = payload->well_formed
+                                  ? std::move(payload->bytes)
+                                  : decode_payload(std::move(payload->bytes));
   write_log_line(os, "Relaying message to app: {}", trim_for_log(message));
 
   if (auto sent = send_line(os, connection, message); !sent) {
