@@ -77,8 +77,8 @@ ManifestFinding check_winning_manifest(const native_messaging::Browser& browser,
   for (const ManifestProblem& problem : problems) {
     check.add_line(problem_line(problem));
   }
-  if (!problems.empty()) {
-    check.fix = problems.front().fix;
+  if (!problems.empty() || !read.manifest) {
+    check.fix = problems.empty() ? "install again" : problems.front().fix;
     return finding;
   }
   check.ok = true;
