@@ -21,6 +21,20 @@ FALLBACK_PORTS = range(7878, 7883)
 DOCTOR_DEADLINE = 60
 
 
+def processes_running(*args):
+    """Ids of processes whose command line is exactly `args`."""
+    wanted = "\0".join(args) + "\0"
+    found = []
+    for pid in filter(str.isdigit, os.listdir("/proc")):
+        try:
+            with open(f"/proc/{pid}/cmdline") as f:
+                if f.read() == wanted:
+                    found.append(int(pid))
+        except OSError:
+            pass
+    return found
+
+
 def listening_ports():
     """Ports with an IPv4 listener, read from the kernel's table rather
     than by connecting, which would disturb whoever listens."""
@@ -52,6 +66,18 @@ class DoctorTestCase(unittest.TestCase):
             self.assertEqual(check["fix"] == "", check["ok"], check)
         self.assertEqual(report["ok"], done.returncode == 0)
         return done.returncode, {c["check"]: c for c in report["checks"]}
+
+    def assert_host_stopped(self, started, checks, *leftover):
+        """A host that never ends is stopped at the doctor's limit, with
+        whatever it started, and the doctor says so."""
+        self.assertLess(time.monotonic() - started, 20)
+        self.assert_fails(checks, "live_launch",
+                          "still running at the time limit: stopped by the doctor")
+        time.sleep(0.5)
+        left = processes_running(*leftover)
+        for pid in left:
+            os.kill(pid, 9)
+        self.assertEqual(left, [], "the doctor left part of the host running")
 
     def assert_fails(self, checks, name, *found):
         """The check failed, its detail names each of `found`, and it says

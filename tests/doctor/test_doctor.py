@@ -13,6 +13,7 @@ import shutil
 import socket
 import subprocess
 import tempfile
+import time
 import unittest
 
 from doctor_run import (CLEAN_END, EXTENSION, NAME, ROOT, DoctorTestCase,
@@ -129,6 +130,19 @@ class LinuxDoctor(DoctorTestCase):
                 if port_text:
                     self.assertIn(port_file, reachable["fix"])
                 self.assert_fails(checks, "live_launch", "All connection attempts failed")
+
+    def test_a_host_that_never_ends_is_stopped_with_what_it_started(self):
+        script = os.path.join(self.root, "stuck host")
+        with open(script, "w") as f:
+            f.write("#!/bin/sh\nsleep 97 &\nsleep 98\n")
+        os.chmod(script, 0o755)
+        subprocess.run(["sh", INSTALLER, "--extension", EXTENSION, "--path", script,
+                        "--browser", "chrome"], check=True, capture_output=True,
+                       env=self.env)
+        started = time.monotonic()
+        status, checks = self.doctor("--browser", "chrome")
+        self.assertEqual(status, 1)
+        self.assert_host_stopped(started, checks, "sleep", "97")
 
     def test_manifest_faults_are_named_with_the_manifest_file(self):
         self.install("chrome")

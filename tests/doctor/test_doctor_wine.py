@@ -11,10 +11,12 @@ Settings from the environment (CTest sets them):
   TAVORIN_EXAMPLE_APP  the example desktop app (Linux)
   WINEPREFIX           a prefix prepared by scripts/wine_prefix.sh start
 """
+import json
 import os
 import shutil
 import subprocess
 import tempfile
+import time
 import unittest
 
 from doctor_run import (CLEAN_END, EXTENSION, NAME, ROOT, DoctorTestCase,
@@ -148,22 +150,37 @@ class WindowsDoctor(DoctorTestCase):
         _, checks = self.doctor("--browser", "chrome")
         self.assertTrue(checks["policy:chrome"]["ok"], checks["policy:chrome"])
 
+    def register_manifest(self, host):
+        """A manifest beside the host naming it by its full path, and the
+        Chrome key naming the manifest, as an installer elsewhere writes."""
+        manifest = os.path.join(os.path.dirname(host), NAME + ".json")
+        with open(manifest, "w", encoding="utf-8") as f:
+            json.dump({"name": NAME, "description": "Tavorin Desktop App bridge",
+                       "path": windows_path(host), "type": "stdio",
+                       "allowed_origins": [f"chrome-extension://{EXTENSION}/"]}, f)
+        self.reg("add", host_key("chrome"), "/ve", "/d", windows_path(manifest), "/f")
+
     def test_an_ampersand_in_the_host_path(self):
         folder = os.path.join(self.root, "Tavorin & Co")
         os.makedirs(folder)
         shutil.copy(EXE, folder)
-        host = windows_path(os.path.join(folder, "tavorin_shim.exe"))
-        manifest = os.path.join(folder, NAME + ".json")
-        with open(manifest, "w", encoding="utf-8") as f:
-            f.write('{"name": "%s", "description": "Tavorin Desktop App bridge", '
-                    '"path": "%s", "type": "stdio", "allowed_origins": '
-                    '["chrome-extension://%s/"]}' % (NAME, host.replace("\\", "\\\\"), EXTENSION))
-        self.reg("add", host_key("chrome"), "/ve", "/d", windows_path(manifest), "/f")
+        host = os.path.join(folder, "tavorin_shim.exe")
+        self.register_manifest(host)
         status, checks = self.doctor("--browser", "chrome")
         self.assertEqual(status, 1)
         self.assertTrue(checks["registration:chrome"]["ok"])
-        self.assert_fails(checks, "manifest:chrome", f"the host's path {host} contains \"&\"")
+        self.assert_fails(checks, "manifest:chrome",
+                          f"the host's path {windows_path(host)} contains \"&\"")
 
+    def test_a_host_that_never_ends_is_stopped_with_what_it_started(self):
+        host = os.path.join(self.root, "stuck host.bat")
+        with open(host, "w") as f:
+            f.write("@ping -n 29 127.0.0.1 > nul\r\n")
+        self.register_manifest(host)
+        started = time.monotonic()
+        status, checks = self.doctor("--browser", "chrome")
+        self.assertEqual(status, 1)
+        self.assert_host_stopped(started, checks, "ping", "-n", "29", "127.0.0.1")
 
 if __name__ == "__main__":
     unittest.main()
