@@ -148,8 +148,10 @@ void explain_unreachable(const AppState& app, Check& check) {
     check.add_line("nothing listens: the app is not running");
     check.fix = "start the Tavorin Desktop App (as this user)";
   } else if (file.port) {
-    check.add_line("the port file names port " + std::to_string(*file.port) +
-                   ", where nobody listens, and no fallback port answers");
+    check.add_line("stale lock file and port file: the port file names port " +
+                   std::to_string(*file.port) +
+                   ", where nobody listens, and nothing listens on 7878 to "
+                   "7882 either");
     check.fix =
         "restart the Tavorin Desktop App; if it is not running, "
         "delete the stale " +

@@ -8,10 +8,11 @@ namespace {
 
 using native_messaging::BROWSERS;
 
-std::string browser_names() {
+std::string browser_names(std::string_view separator) {
   std::string names;
   for (const auto& browser : BROWSERS) {
-    names += (names.empty() ? "" : ", ") + std::string(browser.name);
+    if (!names.empty()) names += separator;
+    names += browser.name;
   }
   return names;
 }
@@ -22,7 +23,7 @@ std::expected<void, std::string> choose_browser(std::string_view name,
       native_messaging::find_browser(name);
   if (browser == nullptr) {
     return std::unexpected("unknown browser: " + std::string(name) + " (" +
-                           browser_names() + ")");
+                           browser_names(", ") + ")");
   }
   options.browsers = {browser};
   return {};
@@ -46,7 +47,7 @@ std::expected<Options, std::string> parse_options(
     } else if (argument.starts_with("--browser=")) {
       chosen = choose_browser(argument.substr(10), options);
     } else if (argument == "--browser") {
-      return std::unexpected("--browser needs a name (" + browser_names() +
+      return std::unexpected("--browser needs a name (" + browser_names(", ") +
                              ")");
     } else {
       return std::unexpected("unknown option: " + std::string(argument));
@@ -57,7 +58,7 @@ std::expected<Options, std::string> parse_options(
 }
 
 std::string help_text() {
-  return "usage: tavorin_doctor [--browser " + browser_names() +
+  return "usage: tavorin_doctor [--browser " + browser_names("|") +
          "] [--json]\n"
          "\n"
          "Tells why a browser extension cannot reach the Tavorin Desktop "
