@@ -8,8 +8,10 @@
 
 namespace tavorin::doctor {
 
-// The doctor's own view of this system's files, in UTF-8 paths: what a
-// browser sees before it starts a host.
+// The browser's view of this system's files, in UTF-8 paths: what it sees
+// before it starts a host. Not the host's platform layer, whose rules for
+// the app's files (such as passing over files that other users own) are no
+// browser's, and which reads text only.
 
 #if defined(_WIN32)
 inline constexpr native_messaging::System THIS_SYSTEM =

@@ -1,6 +1,7 @@
 #include <windows.h>
 
 #include "system.h"
+#include "windows/file_bytes.h"
 #include "windows/launch.h"
 #include "windows/wide.h"
 
@@ -45,20 +46,9 @@ bool path_exists(const std::string& path) {
 
 std::expected<std::string, std::string> read_file_bytes(
     const std::string& path) {
-  HANDLE file = CreateFileW(widen(path).c_str(), GENERIC_READ,
-                            FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) {
-    return std::unexpected(error_text(GetLastError()));
-  }
-  std::string bytes;
-  char chunk[4096];
-  DWORD got = 0;
-  while (ReadFile(file, chunk, sizeof chunk, &got, nullptr) && got > 0) {
-    bytes.append(chunk, got);
-  }
-  CloseHandle(file);
-  return bytes;
+  auto bytes = native_messaging::read_file_bytes(widen(path));
+  if (!bytes) return std::unexpected(error_text(bytes.error()));
+  return *std::move(bytes);
 }
 
 std::string resolve_host_path(const std::string& manifest_path,
