@@ -109,6 +109,11 @@ std::vector<PortProbe> probe_ports(Platform& os, const PortFile& file) {
   return probes;
 }
 
+std::string fallback_ports_text() {
+  return std::to_string(FALLBACK_PORTS.front()) + " to " +
+         std::to_string(FALLBACK_PORTS.back());
+}
+
 std::string lock_line(const LockFile& lock) {
   return lock.path + ": " + (lock.present ? "present" : "absent");
 }
@@ -150,16 +155,17 @@ void explain_unreachable(const AppState& app, Check& check) {
   } else if (file.port) {
     check.add_line("stale lock file and port file: the port file names port " +
                    std::to_string(*file.port) +
-                   ", where nobody listens, and nothing listens on 7878 to "
-                   "7882 either");
+                   ", where nobody listens, and nothing listens on " +
+                   fallback_ports_text() + " either");
     check.fix =
         "restart the Tavorin Desktop App; if it is not running, "
         "delete the stale " +
         app.lock_path() + " and " + file.path;
   } else {
     check.add_line("stale lock file: " + app.lock_path() +
-                   " is there, but nothing listens on 7878 to 7882 and no "
-                   "port file says where else to look");
+                   " is there, but nothing listens on " +
+                   fallback_ports_text() +
+                   " and no usable port file says where else to look");
     check.fix =
         "if the Tavorin Desktop App is not running, delete the stale "
         "lock file " +
