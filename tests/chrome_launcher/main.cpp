@@ -23,6 +23,7 @@
 
 #include "browsers.h"
 #include "manifest.h"
+#include "windows/file_bytes.h"
 #include "windows/launch.h"
 #include "windows/registry.h"
 #include "windows/wide.h"
@@ -90,26 +91,12 @@ std::optional<std::pair<nm::RegistryPlace, std::string>> find_registration(
   return std::nullopt;
 }
 
-std::optional<std::string> read_file(const std::wstring& path) {
-  HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ,
-                            nullptr, OPEN_EXISTING, 0, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return std::nullopt;
-  std::string content;
-  char chunk[4096];
-  DWORD got = 0;
-  while (ReadFile(file, chunk, sizeof chunk, &got, nullptr) && got > 0) {
-    content.append(chunk, got);
-  }
-  CloseHandle(file);
-  return content;
-}
-
 // What the browser reads before it starts anything: the program to start.
 std::wstring host_program(const Options& options) {
   auto registration = find_registration(*options.browser);
   if (!registration) refuse(NOT_FOUND, nm::NOT_FOUND_ERROR, "no registration");
   std::wstring manifest_path = nm::widen(registration->second);
-  std::optional<std::string> bytes = read_file(manifest_path);
+  auto bytes = nm::read_file_bytes(manifest_path);
   if (!bytes) {
     refuse(NOT_FOUND, nm::NOT_FOUND_ERROR,
            "cannot read " + registration->second);

@@ -76,16 +76,8 @@ class Key {
   HKEY key_ = nullptr;
 };
 
-std::optional<DWORD> policy_number(const Browser& browser,
-                                   const wchar_t* name) {
-  std::wstring key = widen(browser.policy_key);
-  // Machine policy wins over the user's, as the browser applies them.
-  for (HKEY hive : {HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER}) {
-    if (auto value = Key(hive, key, KEY_WOW64_64KEY).number(name)) {
-      return value;
-    }
-  }
-  return std::nullopt;
+std::string hive_name(HKEY hive) {
+  return hive == HKEY_LOCAL_MACHINE ? "HKLM\\" : "HKCU\\";
 }
 
 }  // namespace
@@ -121,24 +113,41 @@ std::optional<std::string> read_manifest_path(const RegistryPlace& place) {
   return narrow(*value);
 }
 
-bool user_hosts_allowed(const Browser& browser) {
-  std::optional<DWORD> allowed =
-      policy_number(browser, L"NativeMessagingUserLevelHosts");
-  return !allowed || *allowed != 0;
+std::optional<PolicyNumber> policy_number(const Browser& browser,
+                                          std::string_view name) {
+  std::wstring key = widen(browser.policy_key);
+  std::wstring value_name = widen(name);
+  // Machine policy wins over the user's, as the browser applies them.
+  for (HKEY hive : {HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER}) {
+    if (auto value =
+            Key(hive, key, KEY_WOW64_64KEY).number(value_name.c_str())) {
+      return PolicyNumber{hive_name(hive) + std::string(browser.policy_key),
+                          *value};
+    }
+  }
+  return std::nullopt;
 }
 
-std::vector<std::string> policy_list(const Browser& browser,
-                                     std::string_view list) {
-  std::wstring key = widen(browser.policy_key) + L"\\" + widen(list);
-  std::vector<std::string> entries;
+PolicyList policy_list(const Browser& browser, std::string_view list) {
+  std::string key = std::string(browser.policy_key) + "\\" + std::string(list);
+  PolicyList found;
   for (HKEY hive : {HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER}) {
     for (const std::wstring& entry :
-         Key(hive, key, KEY_WOW64_64KEY).all_texts()) {
-      entries.push_back(narrow(entry));
+         Key(hive, widen(key), KEY_WOW64_64KEY).all_texts()) {
+      found.entries.push_back(narrow(entry));
     }
-    if (!entries.empty()) break;
+    if (!found.entries.empty()) {
+      found.key = hive_name(hive) + key;
+      break;
+    }
   }
-  return entries;
+  return found;
+}
+
+bool user_hosts_allowed(const Browser& browser) {
+  std::optional<PolicyNumber> allowed =
+      policy_number(browser, "NativeMessagingUserLevelHosts");
+  return !allowed || allowed->value != 0;
 }
 
 }  // namespace tavorin::native_messaging

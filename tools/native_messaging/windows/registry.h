@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -33,9 +34,23 @@ std::optional<std::string> read_manifest_path(const RegistryPlace& place);
 // HKCU) makes the browser ignore hosts registered under HKCU.
 bool user_hosts_allowed(const Browser& browser);
 
-// The policy's host lists (NativeMessagingBlocklist / ...Allowlist), as the
-// values of the policy's subkey.
-std::vector<std::string> policy_list(const Browser& browser,
-                                     std::string_view list);
+// A number the browser's policy sets, and the key that sets it
+// ("HKLM\SOFTWARE\Policies\Google\Chrome"): the machine's policy wins
+// over the user's.
+struct PolicyNumber {
+  std::string key;
+  std::uint32_t value;
+};
+std::optional<PolicyNumber> policy_number(const Browser& browser,
+                                          std::string_view name);
+
+// One of the policy's host lists (NativeMessagingBlocklist / ...Allowlist):
+// the values of the policy's subkey, and that subkey ("HKLM\SOFTWARE\...
+// \NativeMessagingBlocklist"); no entries and no key when it is not set.
+struct PolicyList {
+  std::string key;
+  std::vector<std::string> entries;
+};
+PolicyList policy_list(const Browser& browser, std::string_view list);
 
 }  // namespace tavorin::native_messaging

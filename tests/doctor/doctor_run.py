@@ -1,0 +1,100 @@
+"""What the doctor tests share: running tavorin_doctor, reading its single
+JSON object, asserting on one check, and knowing whether the fallback ports
+are free (a stale lock file must meet nobody there)."""
+import json
+import os
+import subprocess
+import sys
+import time
+import unittest
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+ROOT = os.path.dirname(os.path.dirname(HERE))
+sys.path.insert(0, os.path.join(ROOT, "tests", "e2e"))
+from harness import ExampleApp  # noqa: E402,F401
+
+NAME = "com.tavorin.desktop"
+EXTENSION = "gppkkhdhkkicmjpcgcpidfjhncllihef"
+CLEAN_END = "Chrome disconnected (EOF) after 0 messages"
+FALLBACK_PORTS = range(7878, 7883)
+# The doctor bounds its live launch at 10 s; anything far beyond is a hang.
+DOCTOR_DEADLINE = 60
+
+
+def processes_running(*args):
+    """Ids of processes whose command line is exactly `args`."""
+    wanted = "\0".join(args) + "\0"
+    found = []
+    for pid in filter(str.isdigit, os.listdir("/proc")):
+        try:
+            with open(f"/proc/{pid}/cmdline") as f:
+                if f.read() == wanted:
+                    found.append(int(pid))
+        except OSError:
+            pass
+    return found
+
+
+def listening_ports():
+    """Ports with an IPv4 listener, read from the kernel's table rather
+    than by connecting, which would disturb whoever listens."""
+    ports = set()
+    with open("/proc/net/tcp") as table:
+        for line in table.readlines()[1:]:
+            local, state = line.split()[1], line.split()[3]
+            if state == "0A":
+                ports.add(int(local.split(":")[1], 16))
+    return ports
+
+
+class DoctorTestCase(unittest.TestCase):
+    """Subclasses say how to run the doctor: `command` and `env`."""
+
+    def run_doctor(self, *args, env=None):
+        done = subprocess.run(self.command + list(args), capture_output=True,
+                              env=env or self.env, timeout=DOCTOR_DEADLINE)
+        return done
+
+    def doctor(self, *args):
+        """The doctor with --json: its status and its one JSON object."""
+        done = self.run_doctor("--json", *args)
+        self.assertIn(done.returncode, (0, 1), done.stderr)
+        report = json.loads(done.stdout.decode("utf-8"))
+        self.assertEqual(set(report), {"ok", "checks"})
+        for check in report["checks"]:
+            self.assertEqual(set(check), {"check", "ok", "detail", "fix"})
+            self.assertEqual(check["fix"] == "", check["ok"], check)
+        self.assertEqual(report["ok"], done.returncode == 0)
+        return done.returncode, {c["check"]: c for c in report["checks"]}
+
+    def assert_host_stopped(self, started, checks, *leftover):
+        """A host that never ends is stopped at the doctor's limit, with
+        whatever it started, and the doctor says so."""
+        self.assertLess(time.monotonic() - started, 20)
+        self.assert_fails(checks, "live_launch",
+                          "still running at the time limit: stopped by the doctor")
+        time.sleep(0.5)
+        left = processes_running(*leftover)
+        for pid in left:
+            os.kill(pid, 9)
+        self.assertEqual(left, [], "the doctor left part of the host running")
+
+    def assert_fails(self, checks, name, *found):
+        """The check failed, its detail names each of `found`, and it says
+        what fixes it."""
+        self.assertIn(name, checks, list(checks))
+        check = checks[name]
+        self.assertFalse(check["ok"], check)
+        for text in found:
+            self.assertIn(text, check["detail"], check)
+        self.assertTrue(check["fix"], check)
+        return check
+
+    def wait_for_free_fallback_ports(self):
+        """Another program on this machine may hold a fallback port for a
+        while; the test cannot mean anything until it lets go."""
+        deadline = time.monotonic() + 30
+        while listening_ports() & set(FALLBACK_PORTS):
+            if time.monotonic() > deadline:
+                self.skipTest("another program listens on 7878-7882")
+            time.sleep(0.5)

@@ -1,0 +1,110 @@
+// The doctor's pure rules: its JSON strings (what every program reading
+// --json relies on) and its verdict on a live launch's log.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "json.h"
+#include "json_text.h"
+#include "launch_verdict.h"
+
+namespace {
+
+using tavorin::doctor::HostRun;
+using tavorin::doctor::json_string;
+using tavorin::doctor::judge_live_launch;
+
+TEST(DoctorJson, EveryTextReadsBackAsItWas) {
+  const std::string texts[] = {
+      "plain",
+      "\"quoted\" and back\\slash",
+      "C:\\Program Files\\Tavorin\\com.tavorin.desktop.json",
+      "two\nlines\r\nand\ttab",
+      std::string("nul \0 inside", 12),
+      "\x01\x1f\x7f",
+      "J\xC3\xBCrgen \xE4\xB8\x96\xE7\x95\x8C \xF0\x9F\x94\xA7",
+  };
+  for (const std::string& text : texts) {
+    auto parsed = tavorin::native_messaging::parse_json(json_string(text));
+    ASSERT_TRUE(parsed.has_value()) << json_string(text);
+    EXPECT_EQ(parsed->text, text);
+  }
+}
+
+TEST(DoctorJson, LettersBeyondAsciiStayUtf8AndIllFormedBytesBecomeU_FFFD) {
+  EXPECT_EQ(json_string("J\xC3\xBCrgen"), "\"J\xC3\xBCrgen\"");
+  // A Linux path may hold bytes that are no UTF-8; the output stays JSON.
+  EXPECT_EQ(json_string("/home/j\xFCrgen/x"), "\"/home/j\xEF\xBF\xBDrgen/x\"");
+}
+
+constexpr const char* PREFIX = "\xF0\x9F\x94\xA7 shim: ";
+
+HostRun run_with_log(const std::string& log) {
+  HostRun run;
+  run.command = "/opt/tavorin/tavorin_shim chrome-extension://x/";
+  run.ending = "exit status 0";
+  run.log = log;
+  return run;
+}
+
+std::string log_of(std::initializer_list<const char*> lines,
+                   const char* end = "\n") {
+  std::string log;
+  for (const char* line : lines) log += std::string(PREFIX) + line + end;
+  return log;
+}
+
+TEST(LaunchVerdict, PassesOnTheEndOfAnEmptySessionWhateverTheLineEnds) {
+  for (const char* end : {"\n", "\r\n"}) {
+    auto check = judge_live_launch(
+        run_with_log(log_of({"Proxy mode active - ready to relay messages",
+                             "Chrome disconnected (EOF) after 0 messages",
+                             "Shutting down gracefully"},
+                            end)));
+    EXPECT_TRUE(check.ok) << check.detail;
+    EXPECT_EQ(check.fix, "");
+  }
+}
+
+TEST(LaunchVerdict, FailsWithTheFixTheLogPointsTo) {
+  struct Case {
+    HostRun run;
+    const char* fix;
+  };
+  HostRun stuck =
+      run_with_log(log_of({"Chrome disconnected (EOF) after 0 messages"}));
+  stuck.timed_out = true;
+  HostRun chatty =
+      run_with_log(log_of({"Chrome disconnected (EOF) after 0 messages"}));
+  chatty.output_bytes = 5;
+  const Case cases[] = {
+      {run_with_log(log_of({"No lock file found - app not running"})),
+       "start the Tavorin Desktop App"},
+      {run_with_log(log_of({"All connection attempts failed"})),
+       "Desktop app reachable"},
+      {run_with_log(""), "wrote no log"},
+      {stuck, "did not end"},
+      {chatty, "wrote to standard output"},
+      // Only the host's own whole line counts, not the words in another.
+      {run_with_log("Chrome disconnected (EOF) after 0 messages\n"),
+       "Troubleshooting"},
+      {run_with_log(log_of({"Chrome disconnected (EOF) after 3 messages"})),
+       "Troubleshooting"},
+  };
+  for (const Case& c : cases) {
+    auto check = judge_live_launch(c.run);
+    EXPECT_FALSE(check.ok) << check.detail;
+    EXPECT_NE(check.fix.find(c.fix), std::string::npos) << check.fix;
+  }
+}
+
+TEST(LaunchVerdict, AHostThatCannotStartSaysWhy) {
+  HostRun run = run_with_log("");
+  run.start_error = "cannot start it: Permission denied";
+  auto check = judge_live_launch(run);
+  EXPECT_FALSE(check.ok);
+  EXPECT_NE(check.detail.find("Permission denied"), std::string::npos);
+  EXPECT_NE(check.detail.find(run.command), std::string::npos);
+}
+
+}  // namespace

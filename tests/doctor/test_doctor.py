@@ -1,0 +1,184 @@
+"""tavorin_doctor on Linux against the set-ups a support desk meets, each
+made as a user gets there (install-linux.sh into a home of the test's own,
+the example app, files left behind, a hand-edited manifest): the --json
+account must name the failing check, what is wrong and where, and a fix.
+
+Settings from the environment (CTest sets them):
+  TAVORIN_DOCTOR       build/native/tavorin_doctor
+  TAVORIN_SHIM         the Linux host
+  TAVORIN_EXAMPLE_APP  the example desktop app
+"""
+import os
+import shutil
+import socket
+import subprocess
+import tempfile
+import time
+import unittest
+
+from doctor_run import (CLEAN_END, EXTENSION, NAME, ROOT, DoctorTestCase,
+                        ExampleApp)
+
+DOCTOR = os.environ.get("TAVORIN_DOCTOR", os.path.join(ROOT, "build/native/tavorin_doctor"))
+SHIM = os.environ.get("TAVORIN_SHIM", os.path.join(ROOT, "build/native/tavorin_shim"))
+APP = os.environ.get("TAVORIN_EXAMPLE_APP", os.path.join(ROOT, "build/native/tavorin_example_app"))
+INSTALLER = os.path.join(ROOT, "install", "install-linux.sh")
+BROWSERS = {"chrome": ".config/google-chrome/NativeMessagingHosts",
+            "chromium": ".config/chromium/NativeMessagingHosts",
+            "edge": ".config/microsoft-edge/NativeMessagingHosts",
+            "brave": ".config/BraveSoftware/Brave-Browser/NativeMessagingHosts"}
+
+
+class LinuxDoctor(DoctorTestCase):
+
+    def setUp(self):
+        self.root = tempfile.mkdtemp(prefix="tavorin-doctor-")
+        self.addCleanup(shutil.rmtree, self.root, ignore_errors=True)
+        self.home = os.path.join(self.root, "home")
+        self.temp = os.path.join(self.root, "temp")
+        os.makedirs(self.home)
+        os.makedirs(self.temp)
+        # TMPDIR set, so that the host and the doctor agree on it whatever
+        # else the host's rule would pick.
+        self.env = dict(os.environ, HOME=self.home, TMPDIR=self.temp)
+        self.command = [DOCTOR]
+
+    def install(self, *browsers, folder="Jürgen Ü 世界 host"):
+        host_folder = os.path.join(self.root, folder)
+        os.makedirs(host_folder, exist_ok=True)
+        shutil.copy(SHIM, host_folder)
+        self.host = os.path.join(host_folder, "tavorin_shim")
+        args = ["--extension", EXTENSION, "--path", self.host]
+        for browser in browsers:
+            args += ["--browser", browser]
+        subprocess.run(["sh", INSTALLER, *args], check=True, capture_output=True,
+                       env=self.env)
+
+    def manifest_path(self, browser="chrome"):
+        return os.path.join(self.home, BROWSERS[browser], NAME + ".json")
+
+    def start_app(self):
+        app = ExampleApp(APP, self.temp, ["--mode", "prod", "--port", "0"])
+        self.addCleanup(app.stop)
+        return app
+
+    def temp_file(self, name, content=b""):
+        path = os.path.join(self.temp, name)
+        with open(path, "wb") as f:
+            f.write(content)
+        return path
+
+    def test_nothing_installed_names_every_place_each_browser_looks(self):
+        status, checks = self.doctor()
+        self.assertEqual(status, 1)
+        for browser, folder in BROWSERS.items():
+            self.assert_fails(checks, "registration:" + browser,
+                              os.path.join(self.home, folder, NAME + ".json"),
+                              "/" + NAME + ".json: no file")
+        self.assertNotIn("manifest:chrome", checks)
+        self.assert_fails(checks, "live_launch", "skipped")
+
+    def test_installed_from_a_non_ascii_folder_with_the_app_up_passes(self):
+        self.install()
+        app = self.start_app()
+        status, checks = self.doctor()
+        self.assertEqual(status, 0, checks)
+        self.assertTrue(all(c["ok"] for c in checks.values()), checks)
+        self.assertIn(self.host, checks["manifest:chrome"]["detail"])
+        self.assertIn(f"port {app.port} (from the port file): accepts",
+                      checks["app_reachable"]["detail"])
+        self.assertIn(CLEAN_END, checks["live_launch"]["detail"])
+        self.assertEqual(app.received(), b"", "no byte may reach the app")
+
+        done = self.run_doctor("--browser", "chromium")
+        self.assertEqual(done.returncode, 0)
+        text = done.stdout.decode("utf-8")
+        self.assertIn("✓ Registration for Chromium", text)
+        self.assertNotIn("Google Chrome", text)
+        self.assertNotIn("✗", text)
+
+    def test_app_down(self):
+        self.install("chrome")
+        status, checks = self.doctor("--browser", "chrome")
+        self.assertEqual(status, 1)
+        self.assert_fails(checks, "app_running",
+                          os.path.join(self.temp, "tavorin_app_instance.lock") + ": absent")
+        launch = self.assert_fails(checks, "live_launch", "No lock file found")
+        self.assertIn("start the Tavorin Desktop App", launch["fix"])
+
+    def test_lock_file_or_port_file_left_behind_with_nothing_listening(self):
+        self.install("chrome")
+        lock = self.temp_file("tavorin_app_instance.lock")
+        port_file = os.path.join(self.temp, "tavorin_port.txt")
+        holder = socket.socket()  # bound, never listening: refuses connects
+        self.addCleanup(holder.close)
+        holder.bind(("127.0.0.1", 0))
+        dead_port = holder.getsockname()[1]
+        self.wait_for_free_fallback_ports()
+        for port_text, found in ((None, "stale lock file: " + lock),
+                                 (f"{dead_port}\n", f"the port file names port {dead_port}, "
+                                                    "where nobody listens")):
+            with self.subTest(port_file=port_text):
+                if port_text:
+                    self.temp_file("tavorin_port.txt", port_text.encode())
+                status, checks = self.doctor("--browser", "chrome")
+                self.assertEqual(status, 1)
+                self.assertTrue(checks["app_running"]["ok"])
+                reachable = self.assert_fails(checks, "app_reachable", found,
+                                              "port 7882: nobody listens")
+                self.assertIn(lock, reachable["fix"])
+                if port_text:
+                    self.assertIn(port_file, reachable["fix"])
+                self.assert_fails(checks, "live_launch", "All connection attempts failed")
+
+    def test_a_host_that_never_ends_is_stopped_with_what_it_started(self):
+        script = os.path.join(self.root, "stuck host")
+        with open(script, "w") as f:
+            f.write("#!/bin/sh\nsleep 97 &\nsleep 98\n")
+        os.chmod(script, 0o755)
+        subprocess.run(["sh", INSTALLER, "--extension", EXTENSION, "--path", script,
+                        "--browser", "chrome"], check=True, capture_output=True,
+                       env=self.env)
+        started = time.monotonic()
+        status, checks = self.doctor("--browser", "chrome")
+        self.assertEqual(status, 1)
+        self.assert_host_stopped(started, checks, "sleep", "97")
+
+    def test_manifest_faults_are_named_with_the_manifest_file(self):
+        self.install("chrome")
+        manifest = self.manifest_path()
+        with open(manifest, "rb") as f:
+            good = f.read()
+        missing_host = os.path.join(self.root, "gone", "tavorin_shim")
+        faults = [
+            (b"\xef\xbb\xbf" + good, "byte-order mark"),
+            (good.replace(b'"type"', b'"type" "', 1), "not valid JSON"),
+            (good.replace(EXTENSION.encode() + b"/", EXTENSION.encode()),
+             f"chrome-extension://{EXTENSION}\" lacks its trailing \"/\""),
+            (good.replace(self.host.encode(), missing_host.encode()),
+             f"\"path\" names {missing_host}, which does not exist"),
+        ]
+        for content, problem in faults:
+            with self.subTest(problem=problem):
+                with open(manifest, "wb") as f:
+                    f.write(content)
+                status, checks = self.doctor("--browser", "chrome")
+                self.assertEqual(status, 1)
+                self.assertTrue(checks["registration:chrome"]["ok"])
+                self.assert_fails(checks, "manifest:chrome",
+                                  "manifest: " + manifest, problem)
+                self.assert_fails(checks, "live_launch", "skipped")
+
+    def test_usage_errors_and_help(self):
+        for args in (["--bogus"], ["--browser", "opera"], ["--browser"]):
+            done = self.run_doctor(*args)
+            self.assertEqual(done.returncode, 2, args)
+            self.assertEqual(done.stdout, b"", args)
+            self.assertTrue(done.stderr, args)
+        done = self.run_doctor("--help")
+        self.assertEqual(done.returncode, 0)
+        self.assertIn(b"shim_launched.txt", done.stdout)
+
+
+if __name__ == "__main__":
+    unittest.main()

@@ -1,0 +1,186 @@
+"""tavorin_doctor.exe under Wine: what only Windows has. The registry in
+each browser's order, a key naming a missing manifest, the policies that
+hide or block the host, the host started through cmd.exe and named pipes
+from a folder with letters outside ASCII, and "&" in the host's path. The
+manifest rules themselves are the same code as on Linux and are tested
+there.
+
+Settings from the environment (CTest sets them):
+  TAVORIN_DOCTOR_EXE   build/windows/tavorin_doctor.exe
+  TAVORIN_SHIM_EXE     the Windows host
+  TAVORIN_EXAMPLE_APP  the example desktop app (Linux)
+  WINEPREFIX           a prefix prepared by scripts/wine_prefix.sh start
+"""
+import json
+import os
+import shutil
+import subprocess
+import tempfile
+import time
+import unittest
+
+from doctor_run import (CLEAN_END, EXTENSION, NAME, ROOT, DoctorTestCase,
+                        ExampleApp)
+
+DOCTOR = os.environ.get("TAVORIN_DOCTOR_EXE", os.path.join(ROOT, "build/windows/tavorin_doctor.exe"))
+EXE = os.environ.get("TAVORIN_SHIM_EXE", os.path.join(ROOT, "build/windows/tavorin_shim.exe"))
+APP = os.environ.get("TAVORIN_EXAMPLE_APP", os.path.join(ROOT, "build/native/tavorin_example_app"))
+SCRIPT = os.path.join(ROOT, "install", "install-windows.cmd")
+WINE = shutil.which("wine64") or "/usr/lib/wine/wine64"
+KEYS = {"chrome": r"SOFTWARE\Google\Chrome", "chromium": r"SOFTWARE\Chromium",
+        "edge": r"SOFTWARE\Microsoft\Edge",
+        "brave": r"SOFTWARE\BraveSoftware\Brave-Browser"}
+POLICY = r"SOFTWARE\Policies\Google\Chrome"
+
+
+def windows_path(path):
+    return "Z:" + path.replace("/", "\\")
+
+
+def host_key(browser, hive="HKCU"):
+    return rf"{hive}\{KEYS[browser]}\NativeMessagingHosts\{NAME}"
+
+
+@unittest.skipUnless(os.path.exists(DOCTOR) and os.path.exists(EXE) and
+                     os.environ.get("WINEPREFIX"),
+                     "the Windows doctor, the host or the Wine prefix is missing")
+class WindowsDoctor(DoctorTestCase):
+
+    def setUp(self):
+        self.root = tempfile.mkdtemp(prefix="tavorin-doctor-wine-")
+        self.addCleanup(shutil.rmtree, self.root, ignore_errors=True)
+        self.temp = os.path.join(self.root, "temp")
+        os.makedirs(self.temp)
+        self.env = dict(os.environ, WINEDEBUG="-all",
+                        TAVORIN_TEST_TMP=windows_path(self.temp))
+        self.command = [WINE, DOCTOR]
+        self.forget_registrations()
+        self.addCleanup(self.forget_registrations)
+
+    def reg(self, *args):
+        return subprocess.run([WINE, "reg", *args], capture_output=True,
+                              env=self.env, timeout=60)
+
+    def forget_registrations(self):
+        for hive in ("HKCU", "HKLM"):
+            for browser in KEYS:
+                self.reg("delete", host_key(browser, hive), "/f")
+            self.reg("delete", rf"{hive}\{POLICY}", "/f")
+
+    def install(self, *args, folder="Jürgen Ü 世界 host"):
+        host_folder = os.path.join(self.root, folder)
+        os.makedirs(host_folder, exist_ok=True)
+        shutil.copy(EXE, host_folder)
+        shutil.copy(SCRIPT, host_folder)
+        done = subprocess.run([WINE, "cmd", "/c", "install-windows.cmd", *args, EXTENSION],
+                              cwd=host_folder, capture_output=True, env=self.env,
+                              timeout=120)
+        self.assertEqual(done.returncode, 0, done.stdout + done.stderr)
+        return host_folder
+
+    def start_app(self):
+        app = ExampleApp(APP, self.temp, ["--mode", "prod", "--port", "0"])
+        self.addCleanup(app.stop)
+        return app
+
+    def test_nothing_registered_lists_every_key_in_the_browser_order(self):
+        status, checks = self.doctor("--browser", "edge")
+        self.assertEqual(status, 1)
+        detail = self.assert_fails(checks, "registration:edge")["detail"]
+        order = [f"{hive}\\{KEYS[b]}\\NativeMessagingHosts\\{NAME} ({view}-bit view): not set"
+                 for hive in ("HKCU", "HKLM") for view in (32, 64)
+                 for b in ("edge", "chromium", "chrome")]
+        self.assertEqual([line.strip() for line in detail.splitlines()[1:13]], order)
+        self.assertEqual(set(checks), {"registration:edge", "policy:edge", "app_running",
+                                       "app_reachable", "live_launch"})
+
+    def test_installed_from_a_non_ascii_folder_with_the_app_up_passes(self):
+        folder = self.install()
+        app = self.start_app()
+        done = self.run_doctor()
+        self.assertEqual(done.returncode, 0, done.stdout.decode("utf-8"))
+        text = done.stdout.decode("utf-8")  # to a pipe: UTF-8 bytes
+        self.assertNotIn("✗", text)
+        self.assertIn("✓ Live launch of the host", text)
+        self.assertIn(windows_path(os.path.join(folder, "tavorin_shim.exe")), text)
+        self.assertIn(CLEAN_END, text)
+        self.assertEqual(app.received(), b"", "no byte may reach the app")
+
+    def test_app_down_shows_the_host_log_from_cmd(self):
+        self.install("/browser", "chrome")
+        status, checks = self.doctor("--browser", "chrome")
+        self.assertEqual(status, 1)
+        self.assert_fails(checks, "app_running", windows_path(self.temp))
+        launch = self.assert_fails(checks, "live_launch", "%COMSPEC% /d /s /c",
+                                   "No lock file found", "exit status 0")
+        self.assertIn("start the Tavorin Desktop App", launch["fix"])
+
+    def test_a_key_naming_a_missing_manifest_is_broken(self):
+        missing = windows_path(os.path.join(self.root, "gone", NAME + ".json"))
+        self.reg("add", host_key("chrome"), "/ve", "/d", missing, "/f")
+        status, checks = self.doctor("--browser", "chrome")
+        self.assertEqual(status, 1)
+        check = self.assert_fails(checks, "registration:chrome",
+                                  f"{host_key('chrome')} (32-bit view): names {missing}, "
+                                  "which does not exist")
+        self.assertIn(host_key("chrome"), check["fix"])
+        self.assertNotIn("manifest:chrome", checks)
+
+    def test_policies_that_hide_or_block_the_host(self):
+        self.install("/browser", "chrome")
+        policy = rf"HKCU\{POLICY}"
+        self.reg("add", policy, "/v", "NativeMessagingUserLevelHosts",
+                 "/t", "REG_DWORD", "/d", "0", "/f")
+        status, checks = self.doctor("--browser", "chrome")
+        self.assertEqual(status, 1)
+        check = self.assert_fails(checks, "policy:chrome",
+                                  policy + ": NativeMessagingUserLevelHosts = 0",
+                                  "registered only under HKCU")
+        self.assertIn("/machine", check["fix"])
+        self.assert_fails(checks, "registration:chrome", "ignored: policy")
+        self.assert_fails(checks, "live_launch", "skipped")
+
+        self.reg("delete", policy, "/f")
+        self.reg("add", policy + r"\NativeMessagingBlocklist", "/v", "1", "/d", "*", "/f")
+        status, checks = self.doctor("--browser", "chrome")
+        self.assertEqual(status, 1)
+        self.assert_fails(checks, "policy:chrome",
+                          policy + r"\NativeMessagingBlocklist blocks every host (*)")
+        self.reg("add", policy + r"\NativeMessagingAllowlist", "/v", "1", "/d", NAME, "/f")
+        _, checks = self.doctor("--browser", "chrome")
+        self.assertTrue(checks["policy:chrome"]["ok"], checks["policy:chrome"])
+
+    def register_manifest(self, host):
+        """A manifest beside the host naming it by its full path, and the
+        Chrome key naming the manifest, as an installer elsewhere writes."""
+        manifest = os.path.join(os.path.dirname(host), NAME + ".json")
+        with open(manifest, "w", encoding="utf-8") as f:
+            json.dump({"name": NAME, "description": "Tavorin Desktop App bridge",
+                       "path": windows_path(host), "type": "stdio",
+                       "allowed_origins": [f"chrome-extension://{EXTENSION}/"]}, f)
+        self.reg("add", host_key("chrome"), "/ve", "/d", windows_path(manifest), "/f")
+
+    def test_an_ampersand_in_the_host_path(self):
+        folder = os.path.join(self.root, "Tavorin & Co")
+        os.makedirs(folder)
+        shutil.copy(EXE, folder)
+        host = os.path.join(folder, "tavorin_shim.exe")
+        self.register_manifest(host)
+        status, checks = self.doctor("--browser", "chrome")
+        self.assertEqual(status, 1)
+        self.assertTrue(checks["registration:chrome"]["ok"])
+        self.assert_fails(checks, "manifest:chrome",
+                          f"the host's path {windows_path(host)} contains \"&\"")
+
+    def test_a_host_that_never_ends_is_stopped_with_what_it_started(self):
+        host = os.path.join(self.root, "stuck host.bat")
+        with open(host, "w") as f:
+            f.write("@ping -n 29 127.0.0.1 > nul\r\n")
+        self.register_manifest(host)
+        started = time.monotonic()
+        status, checks = self.doctor("--browser", "chrome")
+        self.assertEqual(status, 1)
+        self.assert_host_stopped(started, checks, "ping", "-n", "29", "127.0.0.1")
+
+if __name__ == "__main__":
+    unittest.main()

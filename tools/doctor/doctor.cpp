@@ -1,0 +1,146 @@
+#include "doctor.h"
+
+#include <algorithm>
+#include <map>
+#include <optional>
+
+#include "console.h"
+#include "desktop_app.h"
+#include "live_launch.h"
+#include "manifest_check.h"
+#include "options.h"
+#include "policies.h"
+#include "registration.h"
+
+namespace tavorin::doctor {
+
+namespace {
+
+using native_messaging::Browser;
+
+void append(std::vector<Check>& checks, std::vector<Check> more) {
+  for (Check& check : more) checks.push_back(std::move(check));
+}
+
+// Browsers that share a manifest (as every browser does on Windows) get
+// the finding once, and a pointer to it after that.
+class ManifestFindings {
+ public:
+  ManifestFinding check(const Browser& browser, const std::string& path) {
+    auto seen = first_browser_.find(path);
+    if (seen == first_browser_.end()) {
+      first_browser_.emplace(path, &browser);
+      findings_.emplace(path, check_winning_manifest(browser, path));
+      return findings_.at(path);
+    }
+    ManifestFinding finding = findings_.at(path);
+    finding.check.id = "manifest:" + std::string(browser.name);
+    finding.check.title = "Manifest for " + std::string(browser.title);
+    finding.check.detail = "manifest: " + path + " (the same file as for " +
+                           std::string(seen->second->title) + ", above)";
+    finding.check.browser = &browser;
+    return finding;
+  }
+
+ private:
+  std::map<std::string, const Browser*> first_browser_;
+  std::map<std::string, ManifestFinding> findings_;
+};
+
+bool blocked_by_policy(const std::vector<Check>& checks,
+                       const Browser* browser) {
+  return std::ranges::any_of(checks, [&](const Check& check) {
+    return check.browser == browser && !check.ok &&
+           check.id.starts_with("policy:");
+  });
+}
+
+bool passes_for(const std::vector<Check>& checks, const Browser* browser) {
+  return std::ranges::all_of(checks, [&](const Check& check) {
+    return check.browser != browser || check.ok;
+  });
+}
+
+std::vector<const Browser*> usable_browsers(
+    const std::vector<Check>& checks,
+    std::span<const Browser* const> browsers) {
+  std::vector<const Browser*> usable;
+  for (const Browser* browser : browsers) {
+    bool has_manifest = std::ranges::any_of(checks, [&](const Check& check) {
+      return check.browser == browser && check.id.starts_with("manifest:");
+    });
+    if (has_manifest && passes_for(checks, browser)) usable.push_back(browser);
+  }
+  return usable;
+}
+
+std::string verdict(const Report& report,
+                    const std::vector<const Browser*>& usable) {
+  auto failed = std::ranges::count_if(report.checks,
+                                      [](const Check& c) { return !c.ok; });
+  if (!report.ok) {
+    return std::to_string(failed) + " of " +
+           std::to_string(report.checks.size()) +
+           " checks failed: the extension cannot reach the app that way; "
+           "each fix above says what to do";
+  }
+  std::string names;
+  for (const Browser* browser : usable) {
+    names += (names.empty() ? "" : ", ") + std::string(browser->title);
+  }
+  std::string text = "the extension can reach the app through " + names;
+  if (failed > 0) text += " (the checks marked failed concern other browsers)";
+  return text;
+}
+
+}  // namespace
+
+Report examine(Platform& os, std::span<const Browser* const> browsers) {
+  Report report;
+  std::vector<BrowserRegistration> registrations;
+  for (const Browser* browser : browsers) {
+    registrations.push_back(find_registration(*browser));
+    report.checks.push_back(describe_registration(registrations.back()));
+  }
+  append(report.checks, check_policies(registrations));
+  ManifestFindings manifests;
+  std::optional<HostToStart> host;
+  for (const BrowserRegistration& registration : registrations) {
+    const RegistrationPlace* winner = registration.winner();
+    if (winner == nullptr || !winner->manifest_exists) continue;
+    ManifestFinding finding =
+        manifests.check(*registration.browser, *winner->manifest_path);
+    report.checks.push_back(finding.check);
+    // The first browser that would start a host names the one to try.
+    if (!host && finding.host &&
+        !blocked_by_policy(report.checks, registration.browser)) {
+      host = finding.host;
+    }
+  }
+  bool broken = std::ranges::any_of(
+      registrations, [](const auto& r) { return r.first_broken() != nullptr; });
+  append(report.checks, check_desktop_app(os));
+  report.checks.push_back(check_live_launch(host));
+  std::vector<const Browser*> usable = usable_browsers(report.checks, browsers);
+  report.ok = !usable.empty() && !broken && passes_for(report.checks, nullptr);
+  report.verdict = verdict(report, usable);
+  return report;
+}
+
+int run_doctor(Platform& os, std::span<const std::string> arguments) {
+  std::expected<Options, std::string> options = parse_options(arguments);
+  if (!options) {
+    write_error("tavorin_doctor: " + options.error() +
+                "\nrun tavorin_doctor --help for the options\n");
+    return 2;
+  }
+  if (options->help) {
+    write_output(help_text());
+    return 0;
+  }
+  Report report = examine(os, options->browsers);
+  write_output(options->json ? render_json(report) : render_text(report));
+  return report.ok ? 0 : 1;
+}
+
+}  // namespace tavorin::doctor

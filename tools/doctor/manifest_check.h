@@ -1,0 +1,28 @@
+#pragma once
+
+#include <optional>
+#include <string>
+
+#include "browsers.h"
+#include "check.h"
+
+namespace tavorin::doctor {
+
+// The host a valid registration names, and the extension the browser would
+// start it for.
+struct HostToStart {
+  std::string program;  // the manifest's "path", resolved as the browser does
+  std::string origin;   // the first of "allowed_origins"
+};
+
+struct ManifestFinding {
+  Check check;
+  std::optional<HostToStart> host;  // only when the manifest is valid
+};
+
+// Reads the manifest a browser's registration names as the browser does, and
+// looks at the program it names as the browser is about to start it.
+ManifestFinding check_winning_manifest(const native_messaging::Browser& browser,
+                                       const std::string& manifest_path);
+
+}  // namespace tavorin::doctor

@@ -1,0 +1,87 @@
+#include "registration.h"
+
+namespace tavorin::doctor {
+
+namespace {
+
+std::string place_line(const RegistrationPlace& place,
+                       std::string_view absent_text, bool wins) {
+  std::string line = place.where + ": ";
+  if (!place.manifest_path) return line + std::string(absent_text);
+  if (*place.manifest_path != place.where) {
+    line += "names " + *place.manifest_path + ", ";
+  }
+  if (!place.manifest_exists) {
+    line += "which does not exist (broken)";
+  } else {
+    line += "found";
+  }
+  if (!place.ignored_because.empty()) {
+    line += ", ignored: " + place.ignored_because;
+  } else if (wins) {
+    line += ", wins";
+  }
+  return line;
+}
+
+std::string places_text(const BrowserRegistration& registration) {
+  std::string text = "where " + std::string(registration.browser->title) +
+                     " looks, in its order:";
+  const RegistrationPlace* winner = registration.winner();
+  for (const RegistrationPlace& place : registration.places) {
+    text +=
+        "\n  " + place_line(place, registration.absent_text, &place == winner);
+  }
+  return text;
+}
+
+bool any_ignored(const BrowserRegistration& registration) {
+  for (const RegistrationPlace& place : registration.places) {
+    if (place.manifest_path && !place.ignored_because.empty()) return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+const RegistrationPlace* BrowserRegistration::winner() const {
+  for (const RegistrationPlace& place : places) {
+    if (place.manifest_path && place.ignored_because.empty()) return &place;
+  }
+  return nullptr;
+}
+
+const RegistrationPlace* BrowserRegistration::first_broken() const {
+  for (const RegistrationPlace& place : places) {
+    if (place.manifest_path && !place.manifest_exists) return &place;
+  }
+  return nullptr;
+}
+
+Check describe_registration(const BrowserRegistration& registration) {
+  const native_messaging::Browser& browser = *registration.browser;
+  Check check = make_check("registration:" + std::string(browser.name),
+                           "Registration for " + std::string(browser.title),
+                           places_text(registration), &browser);
+  const RegistrationPlace* winner = registration.winner();
+  if (const RegistrationPlace* broken = registration.first_broken()) {
+    check.add_line(broken->where + " names a manifest that does not " +
+                   "exist: " + *broken->manifest_path);
+    check.fix = "rewrite it by installing again (" + registration.register_fix +
+                "), or remove " + broken->where;
+  } else if (winner == nullptr && any_ignored(registration)) {
+    check.add_line("the host is registered only where " +
+                   std::string(browser.title) + " does not look");
+    check.fix = registration.ignored_fix;
+  } else if (winner == nullptr) {
+    check.add_line("not registered: " + std::string(browser.title) +
+                   " answers \"" +
+                   std::string(native_messaging::NOT_FOUND_ERROR) + "\"");
+    check.fix = registration.register_fix;
+  } else {
+    check.ok = true;
+  }
+  return check;
+}
+
+}  // namespace tavorin::doctor

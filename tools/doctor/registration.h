@@ -1,0 +1,41 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "browsers.h"
+#include "check.h"
+
+namespace tavorin::doctor {
+
+// One place a browser reads the host's registration from, and what is there.
+struct RegistrationPlace {
+  std::string where{};  // a manifest's path (Linux) or a registry key (Windows)
+  std::optional<std::string> manifest_path{};  // when the place registers one
+  bool manifest_exists = false;
+  // Why the browser skips this place (a policy), or empty when it reads it.
+  std::string ignored_because{};
+};
+
+struct BrowserRegistration {
+  const native_messaging::Browser* browser = nullptr;
+  std::vector<RegistrationPlace> places{};  // in the order the browser reads
+  std::string_view absent_text{};           // how a place without one reads
+  std::string register_fix{};               // the install command for it
+  std::string ignored_fix{};  // what makes the browser read an ignored place
+
+  // The registration the browser takes: the first it reads. Null when none.
+  const RegistrationPlace* winner() const;
+  // The first place naming a manifest that does not exist, or null.
+  const RegistrationPlace* first_broken() const;
+};
+
+// Where this system's browser looks, in its order, and what it finds there.
+BrowserRegistration find_registration(const native_messaging::Browser& browser);
+
+// The finding: every place in order, which one wins, and what is wrong.
+Check describe_registration(const BrowserRegistration& registration);
+
+}  // namespace tavorin::doctor

@@ -1,0 +1,56 @@
+#include "registration.h"
+#include "system.h"
+#include "windows/registry.h"
+
+namespace tavorin::doctor {
+
+namespace {
+
+using native_messaging::Browser;
+using native_messaging::HOST_NAME;
+using native_messaging::RegistryPlace;
+
+constexpr std::string_view USER_HOSTS_IGNORED =
+    "policy NativeMessagingUserLevelHosts = 0 makes the browser skip HKCU";
+
+RegistrationPlace look_at(const RegistryPlace& key, bool user_hosts_allowed) {
+  RegistrationPlace place{.where = key.describe()};
+  std::optional<std::string> manifest =
+      native_messaging::read_manifest_path(key);
+  // An empty value is no registration: the browser reads on.
+  if (manifest && !manifest->empty()) {
+    place.manifest_exists = path_exists(*manifest);
+    place.manifest_path = std::move(manifest);
+  }
+  if (!key.machine && !user_hosts_allowed) {
+    place.ignored_because = std::string(USER_HOSTS_IGNORED);
+  }
+  return place;
+}
+
+}  // namespace
+
+BrowserRegistration find_registration(const Browser& browser) {
+  bool allowed = native_messaging::user_hosts_allowed(browser);
+  std::string machine_install =
+      "install for all users: from an administrator prompt, run "
+      "install-windows.cmd /machine /browser " +
+      std::string(browser.name) + " EXTENSION_ID in the host's folder";
+  BrowserRegistration registration{
+      .browser = &browser,
+      .absent_text = "not set",
+      .register_fix = allowed ? "run install-windows.cmd /browser " +
+                                    std::string(browser.name) +
+                                    " EXTENSION_ID in the host's folder"
+                              : machine_install,
+      .ignored_fix = machine_install};
+  // Every place is read, the ones policy hides included, so that the
+  // report shows a registration the browser skips.
+  for (const RegistryPlace& key :
+       native_messaging::registry_places(browser, HOST_NAME, true)) {
+    registration.places.push_back(look_at(key, allowed));
+  }
+  return registration;
+}
+
+}  // namespace tavorin::doctor
