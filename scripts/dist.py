@@ -50,15 +50,16 @@ WXS = os.path.join(ROOT, "packaging", "tavorin_shim.wxs")
 TEMPLATE = os.path.join(ROOT, "install", HOST_NAME + ".json.in")
 
 # ---------------------------------------------------------------------------
-# What ships. Another program that ships beside the host (tavorin_doctor) is
-# one line in each list below; the MSI's list is the File lines of the
-# Program component in packaging/tavorin_shim.wxs, and this script refuses to
-# build when the two Windows lists disagree.
+# What ships: the host and the doctor beside it. A program is one line in
+# each list below; the MSI's list is the File lines of the Program component
+# in packaging/tavorin_shim.wxs, and this script refuses to build when the
+# two Windows lists disagree.
 
 # Windows programs, from build/windows: signed when a certificate is given,
 # shipped in the MSI and in the zip.
 WINDOWS_PROGRAMS = [
     "tavorin_shim.exe",
+    "tavorin_doctor.exe",
 ]
 # The zip, under its top folder: the programs above, then these.
 ZIP_EXTRAS = [
@@ -69,6 +70,7 @@ ZIP_EXTRAS = [
 # Linux programs, from build/native: shipped in the tarball.
 LINUX_PROGRAMS = [
     "tavorin_shim",
+    "tavorin_doctor",
 ]
 # The tarball, under its top folder: the programs above, then these.
 TAR_EXTRAS = [

@@ -11,10 +11,8 @@ namespace tavorin {
 
 bool check_app_running(Platform& os) {
   const std::string directory = os.temp_directory();
-  const std::string dev_lock =
-      join_path(directory, "tavorin_dev_instance.lock");
-  const std::string prod_lock =
-      join_path(directory, "tavorin_app_instance.lock");
+  const std::string dev_lock = join_path(directory, DEV_LOCK_FILE);
+  const std::string prod_lock = join_path(directory, PROD_LOCK_FILE);
   // Both are always looked at: the mode lines report every file present.
   const bool dev_present = os.path_exists(dev_lock);
   const bool prod_present = os.path_exists(prod_lock);

@@ -23,8 +23,8 @@ std::optional<std::uint16_t> parse_port(std::string_view text) {
 }
 
 std::optional<std::uint16_t> read_port_file(Platform& os) {
-  Result<std::string> content = os.read_text_file(
-      temp_file_path(os, "tavorin_port.txt"), MAX_PORT_FILE_SIZE);
+  Result<std::string> content =
+      os.read_text_file(temp_file_path(os, PORT_FILE), MAX_PORT_FILE_SIZE);
   if (!content) return std::nullopt;
   std::optional<std::uint16_t> port = parse_port(*content);
   if (port) write_log_line(os, "Read port {} from file", *port);

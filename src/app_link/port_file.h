@@ -9,6 +9,9 @@ namespace tavorin {
 
 class Platform;
 
+// Where the desktop app says which port it listens on.
+inline constexpr std::string_view PORT_FILE = "tavorin_port.txt";
+
 // A port needs a few bytes: a port file any larger (or one that is a FIFO
 // or a device) is not the app's, and is never read without bound.
 inline constexpr std::size_t MAX_PORT_FILE_SIZE = 4096;

@@ -65,7 +65,7 @@ class Dist(unittest.TestCase):
             top = f"tavorin_shim-{VERSION}-windows-x64/"
             self.assertEqual(archive.namelist(), [top] + [top + n for n in [
                 "README.txt", "com.tavorin.desktop.json.in", "install-windows.cmd",
-                "tavorin_shim.exe"]])
+                "tavorin_doctor.exe", "tavorin_shim.exe"]])
             self.assertEqual(archive.read(top + "tavorin_shim.exe"),
                              read(ROOT, "build", "windows", "tavorin_shim.exe"))
             self.assertEqual(archive.read(top + "install-windows.cmd"),
@@ -77,7 +77,8 @@ class Dist(unittest.TestCase):
             members = archive.getmembers()
             self.assertEqual([(m.name, oct(m.mode)) for m in members], [
                 (top, "0o755"), (top + "/com.tavorin.desktop.json.in", "0o644"),
-                (top + "/install-linux.sh", "0o755"), (top + "/tavorin_shim", "0o755")])
+                (top + "/install-linux.sh", "0o755"), (top + "/tavorin_doctor", "0o755"),
+                (top + "/tavorin_shim", "0o755")])
             self.assertEqual({(m.uid, m.gid, m.uname, m.mtime) for m in members},
                              {(0, 0, "root", EPOCH)})
             self.assertEqual(archive.extractfile(top + "/tavorin_shim").read(),

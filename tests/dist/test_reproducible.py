@@ -31,8 +31,8 @@ def build(tree):
     quiet = dict(check=True, cwd=tree, stdout=subprocess.DEVNULL)
     for preset, options in (("windows", []), ("native", ["-DTAVORIN_BUILD_TESTS=OFF"])):
         subprocess.run(["cmake", "--preset", preset, *options], **quiet)
-        subprocess.run(["cmake", "--build", "--preset", preset, "--target", "tavorin_shim"],
-                       **quiet)
+        subprocess.run(["cmake", "--build", "--preset", preset, "--target", "tavorin_shim",
+                        "tavorin_doctor"], **quiet)
     subprocess.run([sys.executable, "scripts/dist.py"], **quiet,
                    env=dict(os.environ, SOURCE_DATE_EPOCH=EPOCH, SIGN_PKCS12="",
                             SIGN_PASSWORD_FILE="", EXTENSION_IDS=""))
@@ -48,7 +48,8 @@ class Reproducible(unittest.TestCase):
             copy_tree(tree)
             build(tree)
 
-        for program in ("build/windows/tavorin_shim.exe", "build/native/tavorin_shim"):
+        for program in ("build/windows/tavorin_shim.exe", "build/native/tavorin_shim",
+                        "build/windows/tavorin_doctor.exe", "build/native/tavorin_doctor"):
             with self.subTest(program):
                 self.assertTrue(filecmp.cmp(os.path.join(first, program),
                                             os.path.join(second, program), shallow=False))

@@ -21,7 +21,8 @@ FOLDER = r"C:\Program Files\Tavorin"
 MANIFEST = FOLDER + r"\com.tavorin.desktop.json"
 TEST_EXTENSION = "gppkkhdhkkicmjpcgcpidfjhncllihef"
 REMEMBERED = r"HKLM\SOFTWARE\tavorin\Tavorin Desktop App"
-FILES = ["README.txt", "com.tavorin.desktop.json", "tavorin_shim.exe"]
+FILES = ["README.txt", "com.tavorin.desktop.json", "tavorin_doctor.exe",
+         "tavorin_shim.exe"]
 
 
 def product_code(msi):

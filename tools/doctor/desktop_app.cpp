@@ -5,6 +5,7 @@
 #include <string>
 
 #include "app_link/connect_to_app.h"
+#include "app_link/instance_detection.h"
 #include "app_link/loopback_connection.h"
 #include "app_link/port_file.h"
 #include "log/error_text.h"
@@ -16,10 +17,6 @@ namespace tavorin::doctor {
 
 namespace {
 
-// The app's files, by the names the host looks for.
-constexpr std::string_view DEV_LOCK = "tavorin_dev_instance.lock";
-constexpr std::string_view PROD_LOCK = "tavorin_app_instance.lock";
-constexpr std::string_view PORT_FILE = "tavorin_port.txt";
 // Enough of a port file to recognise it; a longer one is no port anyway.
 constexpr std::size_t SHOWN_PORT_TEXT = 40;
 
@@ -38,6 +35,7 @@ struct PortProbe {
   std::uint16_t port;
   bool from_file;
   bool accepts;
+  bool foreign;  // a listener of another user, which the host passes over
   std::string refusal;
 };
 
@@ -69,7 +67,8 @@ LockFile find_lock(Platform& os, const std::string& directory,
 
 PortFile read_port(Platform& os, const std::string& directory) {
   PortFile file{join_path(directory, PORT_FILE), "", std::nullopt};
-  Result<std::string> content = os.read_text_file(file.path);
+  Result<std::string> content =
+      os.read_text_file(file.path, MAX_PORT_FILE_SIZE);
   if (!content && content.error().kind() == ErrorKind::NotFound) {
     file.status = "no file";
     return file;
@@ -86,11 +85,15 @@ PortFile read_port(Platform& os, const std::string& directory) {
 }
 
 PortProbe probe(Platform& os, std::uint16_t port, bool from_file) {
-  PortProbe result{port, from_file, false, {}};
+  PortProbe result{port, from_file, false, false, {}};
   // Closed as soon as it opens: the app sees a connection end unused.
   Result<Socket> connection = open_loopback_connection(os, port);
   result.accepts = connection.has_value();
-  if (!connection) result.refusal = error_text(os, connection.error());
+  if (connection) return result;
+  result.refusal = error_text(os, connection.error());
+  result.foreign =
+      connection.error().kind() == FOREIGN_LISTENER_ERROR.kind() &&
+      connection.error().message() == FOREIGN_LISTENER_ERROR.message();
   return result;
 }
 
@@ -144,6 +147,11 @@ std::string probe_line(const PortProbe& probe) {
   std::string line = "port " + std::to_string(probe.port);
   if (probe.from_file) line += " (from the port file)";
   if (probe.accepts) return line + ": accepts a connection";
+  if (probe.foreign) {
+    return line +
+           ": another user's program listens here, which the host "
+           "never talks to";
+  }
   return line + ": nobody listens (" + probe.refusal + ")";
 }
 
@@ -191,8 +199,8 @@ Check reachable_check(const AppState& app) {
 std::vector<Check> check_desktop_app(Platform& os) {
   AppState app;
   app.directory = os.temp_directory();
-  app.dev_lock = find_lock(os, app.directory, DEV_LOCK);
-  app.prod_lock = find_lock(os, app.directory, PROD_LOCK);
+  app.dev_lock = find_lock(os, app.directory, DEV_LOCK_FILE);
+  app.prod_lock = find_lock(os, app.directory, PROD_LOCK_FILE);
   app.port_file = read_port(os, app.directory);
   app.probes = probe_ports(os, app.port_file);
   return {running_check(app), reachable_check(app)};
