@@ -25,6 +25,9 @@ class StdinReader {
   // Some bytes, at most the buffer's size; 0 is the end of input.
   Result<std::size_t> read_some(std::span<char> destination);
 
+  // Bytes read from the system and not yet taken.
+  std::size_t buffered() const { return end_ - start_; }
+
   // Exactly the buffer's size; input that ends first gives FILL_BUFFER_ERROR.
   // `arrived(filled)` is told after each read.
   template <typename Arrived = NothingOnArrival>
@@ -37,7 +40,8 @@ class StdinReader {
   Result<std::size_t> read_raw(std::span<char> destination);
 
   Platform& os_;
-  std::array<char, CAPACITY> buffer_{};
+  // Aligned, as the system copies into aligned memory fastest.
+  alignas(64) std::array<char, CAPACITY> buffer_{};
   std::size_t start_ = 0;
   std::size_t end_ = 0;
 };

@@ -21,23 +21,30 @@ Result<std::uint32_t> read_frame_length(Platform& os) {
 }
 
 Result<Payload> read_frame_payload(Platform& os, std::uint32_t length) {
+  StdinReader& input = os.standard_input();
+  // What the reader holds already is copied; the system reads the rest
+  // straight in, and copies more than twice as fast into memory aligned to
+  // 16 bytes. The text starts where that makes the rest land aligned.
+  constexpr std::size_t ALIGNMENT = 16;
   Payload payload;
-  std::string& bytes = payload.bytes;
-  // The buffer is filled by the read itself, so it is not zeroed first. The
-  // size is the frame's length, not whatever count the library offers: some
-  // library versions hand the operation the grown capacity instead.
-  bytes.resize_and_overwrite(
-      length, [length](char*, std::size_t) { return std::size_t{length}; });
+  payload.start = (ALIGNMENT - input.buffered() % ALIGNMENT) % ALIGNMENT;
+  const std::size_t size = payload.start + length;
+  // The storage is filled by the read itself, so it is not zeroed first.
+  // The size is the one asked for, not whatever count the library offers:
+  // some library versions hand the operation the grown capacity instead.
+  payload.storage.resize_and_overwrite(
+      size, [size](char*, std::size_t) { return size; });
+  std::span<char> text(payload.storage.data() + payload.start, length);
   // Each piece is checked as the pipe delivers it, while it is still in the
   // cache and while Chrome writes the next.
   Utf8Checker checker;
   auto arrived = [&](std::size_t filled) {
-    checker.check_arrived(std::string_view(bytes).substr(0, filled));
+    checker.check_arrived(std::string_view(text.data(), filled));
   };
-  if (Status read = os.standard_input().read_exact(bytes, arrived); !read) {
+  if (Status read = input.read_exact(text, arrived); !read) {
     return std::unexpected(read.error());
   }
-  payload.well_formed = checker.finish(bytes);
+  payload.well_formed = checker.finish(payload.text());
   return payload;
 }
 

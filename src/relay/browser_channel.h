@@ -18,10 +18,16 @@ inline constexpr std::uint32_t MAX_MESSAGE_LENGTH = 1048576;
 // the fourth byte is an UnexpectedEof error: Chrome has gone.
 Result<std::uint32_t> read_frame_length(Platform& os);
 
-// A frame's payload, and whether it is well-formed UTF-8.
+// A frame's payload, and whether it is well-formed UTF-8. Its text starts a
+// few bytes into the storage (see read_frame_payload).
 struct Payload {
-  std::string bytes;
+  std::string storage;
+  std::size_t start = 0;
   bool well_formed = false;
+
+  std::string_view text() const {
+    return std::string_view(storage).substr(start);
+  }
 };
 
 // Exactly `length` payload bytes; input that ends first gives "failed to fill

@@ -64,9 +64,12 @@ Turn relay_one_message(Platform& os, const Socket& connection,
     return Turn::End;
   }
   // Ill-formed text is mended only when the check found some.
-  const std::string message = payload->well_formed
-                                  ? std::move(payload->bytes)
-                                  : decode_payload(std::move(payload->bytes));
+  std::string mended;
+  std::string_view message = payload->text();
+  if (!payload->well_formed) {
+    mended = decode_payload(std::string(message));
+    message = mended;
+  }
   write_log_line(os, "Relaying message to app: {}", trim_for_log(message));
 
   if (auto sent = send_line(os, connection, message); !sent) {
