@@ -39,9 +39,9 @@ class StdinReader {
  private:
   Result<std::size_t> read_raw(std::span<char> destination);
 
-  Platform& os_;
   // Aligned, as the system copies into aligned memory fastest.
   alignas(64) std::array<char, CAPACITY> buffer_{};
+  Platform& os_;
   std::size_t start_ = 0;
   std::size_t end_ = 0;
 };
