@@ -3,13 +3,6 @@
 # operators, the memory functions, the library's failure hooks) are its own,
 # so the only imports are kernel32, ntdll and ws2_32.
 
-# The same sources give the same bytes, wherever and whenever they are built:
-# no link time in the header (the time stamp stays 0, and so the header
-# checksum depends on the contents alone), no build folder in the program
-# (the compile options map the source folder away). Anyone can then rebuild a
-# release and compare it with the download.
-add_link_options(-Wl,--no-insert-timestamp)
-
 add_library(tavorin_windows STATIC
   src/platform/windows/active_platform.cpp
   src/platform/windows/clock.cpp
