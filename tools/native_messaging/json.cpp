@@ -3,6 +3,7 @@
 #include <cstdint>
 
 #include "text/utf8.h"
+#include "text/utf8_encode.h"
 
 namespace tavorin::native_messaging {
 
@@ -11,24 +12,6 @@ namespace {
 constexpr std::string_view BYTE_ORDER_MARK = "\xEF\xBB\xBF";
 // Deeper nesting is no manifest: refuse it rather than recurse without end.
 constexpr int MAX_DEPTH = 64;
-
-void append_utf8(std::string& out, char32_t c) {
-  if (c < 0x80) {
-    out += static_cast<char>(c);
-  } else if (c < 0x800) {
-    out += static_cast<char>(0xC0 | (c >> 6));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  } else if (c < 0x10000) {
-    out += static_cast<char>(0xE0 | (c >> 12));
-    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | (c >> 18));
-    out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  }
-}
 
 class Parser {
  public:

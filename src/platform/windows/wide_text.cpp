@@ -2,6 +2,8 @@
 
 #include <cstdint>
 
+#include "text/utf8_encode.h"
+
 namespace tavorin {
 
 namespace {
@@ -67,25 +69,6 @@ void encode_utf16(char32_t code_point, Append&& append) {
   append(static_cast<wchar_t>(0xDC00 + (offset & 0x3FF)));
 }
 
-void encode_utf8(char32_t code_point, std::string& out) {
-  auto put = [&](char32_t bits) { out += static_cast<char>(bits); };
-  if (code_point < 0x80) {
-    put(code_point);
-  } else if (code_point < 0x800) {
-    put(0xC0 | (code_point >> 6));
-    put(0x80 | (code_point & 0x3F));
-  } else if (code_point < 0x10000) {
-    put(0xE0 | (code_point >> 12));
-    put(0x80 | ((code_point >> 6) & 0x3F));
-    put(0x80 | (code_point & 0x3F));
-  } else {
-    put(0xF0 | (code_point >> 18));
-    put(0x80 | ((code_point >> 12) & 0x3F));
-    put(0x80 | ((code_point >> 6) & 0x3F));
-    put(0x80 | (code_point & 0x3F));
-  }
-}
-
 // The code point at `at` and how many units it takes; an unpaired surrogate
 // comes back as itself.
 Decoded decode_utf16(std::span<const wchar_t> units, std::size_t at) {
@@ -123,7 +106,7 @@ std::string from_wide_path(std::span<const wchar_t> units) {
   text.reserve(units.size());
   for (std::size_t at = 0; at < units.size();) {
     Decoded decoded = decode_utf16(units, at);
-    encode_utf8(decoded.code_point, text);
+    append_utf8(text, decoded.code_point);
     at += decoded.length;
   }
   return text;
@@ -135,7 +118,7 @@ std::optional<std::string> from_wide_strict(std::span<const wchar_t> units) {
   for (std::size_t at = 0; at < units.size();) {
     Decoded decoded = decode_utf16(units, at);
     if (is_surrogate(decoded.code_point)) return std::nullopt;
-    encode_utf8(decoded.code_point, text);
+    append_utf8(text, decoded.code_point);
     at += decoded.length;
   }
   return text;
