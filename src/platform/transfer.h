@@ -4,6 +4,7 @@
 #include <array>
 #include <cstddef>
 #include <span>
+#include <string>
 #include <string_view>
 
 #include "platform/io_error.h"
@@ -73,6 +74,29 @@ Status read_fully(ReadSome&& read_some, std::span<char> buffer,
     arrived(filled);
   }
   return {};
+}
+
+// Reads through a "read some" operation until the input ends, keeping at
+// most `limit` bytes: longer input fails with NOT_A_SMALL_FILE_ERROR, so a
+// file that grew after its size was checked is never read without bound.
+template <typename ReadSome>
+Result<std::string> read_to_end_within(ReadSome&& read_some,
+                                       std::size_t limit) {
+  std::string content(limit + 1, '\0');
+  std::size_t used = 0;
+  while (used < content.size()) {
+    Result<std::size_t> got =
+        read_some(std::span(content.data() + used, content.size() - used));
+    if (!got) {
+      if (got.error().kind() == ErrorKind::Interrupted) continue;
+      return std::unexpected(got.error());
+    }
+    if (*got == 0) break;
+    used += *got;
+  }
+  if (used > limit) return std::unexpected(NOT_A_SMALL_FILE_ERROR);
+  content.resize(used);
+  return content;
 }
 
 }  // namespace tavorin

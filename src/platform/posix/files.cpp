@@ -38,23 +38,6 @@ bool planted_by_a_stranger(std::string_view path) {
   return !owned_by_us_or_root(entry.st_uid);
 }
 
-Result<std::string> read_at_most(int fd, std::size_t limit) {
-  std::string content(limit + 1, '\0');
-  std::size_t used = 0;
-  while (used < content.size()) {
-    Result<std::size_t> got =
-        read_fd(fd, std::span(content.data() + used, content.size() - used));
-    if (!got && got.error().kind() == ErrorKind::Interrupted) continue;
-    if (!got) return std::unexpected(got.error());
-    if (*got == 0) break;
-    used += *got;
-  }
-  // A file that grew past the limit while it was read is no smaller.
-  if (used > limit) return std::unexpected(NOT_A_SMALL_FILE_ERROR);
-  content.resize(used);
-  return content;
-}
-
 }  // namespace
 
 bool PosixPlatform::path_exists(std::string_view path) {
@@ -77,7 +60,9 @@ Result<std::string> PosixPlatform::read_text_file(std::string_view path,
       planted_by_a_stranger(path)) {
     return std::unexpected(NOT_A_SMALL_FILE_ERROR);
   }
-  Result<std::string> content = read_at_most(file.get(), limit);
+  Result<std::string> content = read_to_end_within(
+      [&](std::span<char> buffer) { return read_fd(file.get(), buffer); },
+      limit);
   if (content && !is_valid_utf8(*content)) {
     return std::unexpected(INVALID_UTF8_ERROR);
   }

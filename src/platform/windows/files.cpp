@@ -38,25 +38,6 @@ Result<std::size_t> write_some(HANDLE file, std::string_view bytes) {
   return written;
 }
 
-Result<std::string> read_at_most(HANDLE file, std::size_t limit) {
-  std::string content(limit + 1, '\0');
-  std::size_t used = 0;
-  while (used < content.size()) {
-    Result<std::size_t> got = read_some(
-        file, std::span(content.data() + used, content.size() - used));
-    if (!got) {
-      if (got.error().kind() == ErrorKind::Interrupted) continue;
-      return std::unexpected(got.error());
-    }
-    if (*got == 0) break;
-    used += *got;
-  }
-  // A file that grew past the limit while it was read is no smaller.
-  if (used > limit) return std::unexpected(NOT_A_SMALL_FILE_ERROR);
-  content.resize(used);
-  return content;
-}
-
 // A file on a disk, not a device, a pipe or a link, and no larger than the
 // limit: anything else could be read without end.
 bool is_small_disk_file(HANDLE file, std::size_t limit) {
@@ -129,7 +110,9 @@ Result<std::string> WindowsPlatform::read_text_file(std::string_view path,
   if (!is_small_disk_file(file.get(), limit)) {
     return std::unexpected(NOT_A_SMALL_FILE_ERROR);
   }
-  Result<std::string> content = read_at_most(file.get(), limit);
+  Result<std::string> content = read_to_end_within(
+      [&](std::span<char> buffer) { return read_some(file.get(), buffer); },
+      limit);
   if (content && !is_valid_utf8(*content)) {
     return std::unexpected(INVALID_UTF8_ERROR);
   }
