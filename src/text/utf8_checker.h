@@ -68,25 +68,21 @@ class Utf8Checker {
 
   // The bytes without a character cut off at their end.
   static std::string_view whole_characters(std::string_view bytes) {
-    for (std::size_t back = 1; back <= 3 && back <= bytes.size(); ++back) {
-      std::uint8_t byte = utf8::byte_at(bytes, bytes.size() - back);
-      if (utf8::is_continuation(byte)) continue;
-      std::size_t length = utf8::length_announced(byte);
-      return length > back ? bytes.substr(0, bytes.size() - back) : bytes;
-    }
-    return bytes;
+    std::size_t back = utf8::distance_to_last_start(bytes);
+    if (back == 0) return bytes;
+    std::uint8_t first = utf8::byte_at(bytes, bytes.size() - back);
+    return utf8::length_announced(first) > back
+               ? bytes.substr(0, bytes.size() - back)
+               : bytes;
   }
 
   // Whether proven-well-formed bytes end on a character boundary, so that
   // they are well-formed on their own.
   static bool ends_a_character(std::string_view bytes) {
-    for (std::size_t back = 1; back <= 4 && back <= bytes.size(); ++back) {
-      std::uint8_t byte = utf8::byte_at(bytes, bytes.size() - back);
-      if (!utf8::is_continuation(byte)) {
-        return utf8::length_announced(byte) == back;
-      }
-    }
-    return bytes.empty();
+    std::size_t back = utf8::distance_to_last_start(bytes);
+    if (back == 0) return bytes.empty();
+    return utf8::length_announced(utf8::byte_at(bytes, bytes.size() - back)) ==
+           back;
   }
 
   std::size_t checked_ = 0;  // proven well-formed before this offset

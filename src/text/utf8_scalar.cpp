@@ -20,12 +20,10 @@ bool all_ascii(const char* run) {
 // The start of the character that the byte at `end` would have continued,
 // or `end`: the last byte within reach that is not a continuation.
 std::size_t last_character_start(std::string_view bytes, std::size_t end) {
-  for (std::size_t back = 1; back <= 4 && back <= end; ++back) {
-    if (!is_continuation(byte_at(bytes, end - back))) return end - back;
-  }
+  std::size_t back = distance_to_last_start(bytes.substr(0, end));
   // Nothing before `end`, or only continuations within reach, which a
   // block found well-formed cannot leave: the text's start is a safe start.
-  return 0;
+  return back == 0 ? 0 : end - back;
 }
 
 }  // namespace

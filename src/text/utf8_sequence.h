@@ -34,6 +34,16 @@ inline std::uint8_t byte_at(std::string_view bytes, std::size_t at) {
 
 inline bool is_continuation(std::uint8_t byte) { return (byte & 0xC0) == 0x80; }
 
+// How far before the end of the bytes the last character within reach
+// starts: 1 to 4, the distance to the last of the final four bytes that is
+// not a continuation; 0 when there is none.
+inline std::size_t distance_to_last_start(std::string_view bytes) {
+  for (std::size_t back = 1; back <= 4 && back <= bytes.size(); ++back) {
+    if (!is_continuation(byte_at(bytes, bytes.size() - back))) return back;
+  }
+  return 0;
+}
+
 // How many bytes a character whose first byte this is takes, going by the
 // byte alone (1 for ASCII, continuations and bytes no character starts with).
 inline std::size_t length_announced(std::uint8_t first) {
