@@ -21,7 +21,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data,
       std::abort();
     }
   }
-  std::string decoded = tavorin::decode_payload(std::string(bytes));
+  std::string decoded = tavorin::decode_payload(bytes);
   if (decoded != tavorin::fuzzing::reference_decode(bytes)) std::abort();
   return 0;
 }

@@ -67,7 +67,7 @@ Turn relay_one_message(Platform& os, const Socket& connection,
   std::string mended;
   std::string_view message = payload->text();
   if (!payload->well_formed) {
-    mended = decode_payload(std::string(message));
+    mended = decode_payload(message);
     message = mended;
   }
   write_log_line(os, "Relaying message to app: {}", trim_for_log(message));

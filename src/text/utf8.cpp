@@ -50,9 +50,9 @@ std::string with_replacements(std::string_view bytes, std::size_t valid) {
 
 }  // namespace
 
-std::string decode_payload(std::string bytes) {
+std::string decode_payload(std::string_view bytes) {
   std::size_t valid = valid_utf8_prefix(bytes);
-  if (valid == bytes.size()) return bytes;
+  if (valid == bytes.size()) return std::string(bytes);
   return with_replacements(bytes, valid);
 }
 

@@ -18,8 +18,7 @@ inline bool is_valid_utf8(std::string_view bytes) {
 }
 
 // The bytes as UTF-8 text, each maximal ill-formed subpart replaced by
-// U+FFFD (the Unicode Standard's and WHATWG's practice). Well-formed input
-// is handed back as it is, without a copy.
-std::string decode_payload(std::string bytes);
+// U+FFFD (the Unicode Standard's and WHATWG's practice).
+std::string decode_payload(std::string_view bytes);
 
 }  // namespace tavorin
