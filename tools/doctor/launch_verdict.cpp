@@ -1,6 +1,8 @@
 #include "launch_verdict.h"
 
+#include <algorithm>
 #include <string_view>
+#include <vector>
 
 #include "log/log.h"
 
@@ -11,19 +13,25 @@ namespace {
 constexpr std::string_view CLEAN_END =
     "Chrome disconnected (EOF) after 0 messages";
 
-bool has_log_line(std::string_view log, std::string_view text) {
+// The log's lines, each without its line end (LF, or CRLF from Windows).
+std::vector<std::string_view> lines_of(std::string_view log) {
+  std::vector<std::string_view> lines;
   while (!log.empty()) {
     std::size_t end = log.find('\n');
     std::string_view line = log.substr(0, end);
     if (line.ends_with('\r')) line.remove_suffix(1);
-    if (line.starts_with(LOG_PREFIX) &&
-        line.substr(LOG_PREFIX.size()) == text) {
-      return true;
-    }
+    lines.push_back(line);
     if (end == std::string_view::npos) break;
     log.remove_prefix(end + 1);
   }
-  return false;
+  return lines;
+}
+
+bool has_log_line(std::string_view log, std::string_view text) {
+  return std::ranges::any_of(lines_of(log), [&](std::string_view line) {
+    return line.starts_with(LOG_PREFIX) &&
+           line.substr(LOG_PREFIX.size()) == text;
+  });
 }
 
 bool log_mentions(std::string_view log, std::string_view text) {
@@ -33,13 +41,8 @@ bool log_mentions(std::string_view log, std::string_view text) {
 std::string indented_log(std::string_view log) {
   if (log.empty()) return "\nits log: (empty)";
   std::string text = "\nits log:";
-  while (!log.empty()) {
-    std::size_t end = log.find('\n');
-    std::string_view line = log.substr(0, end);
-    if (line.ends_with('\r')) line.remove_suffix(1);
+  for (std::string_view line : lines_of(log)) {
     text += "\n  " + std::string(line);
-    if (end == std::string_view::npos) break;
-    log.remove_prefix(end + 1);
   }
   return text;
 }
