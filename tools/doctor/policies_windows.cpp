@@ -14,16 +14,6 @@ bool lists(const native_messaging::PolicyList& list, std::string_view entry) {
   return std::ranges::find(list.entries, entry) != list.entries.end();
 }
 
-bool registered_only_where_ignored(const BrowserRegistration& registration) {
-  bool ignored = false;
-  for (const RegistrationPlace& place : registration.places) {
-    if (!place.manifest_path) continue;
-    if (place.ignored_because.empty()) return false;
-    ignored = true;
-  }
-  return ignored;
-}
-
 // NativeMessagingUserLevelHosts = 0 hides every HKCU registration.
 void check_user_level_hosts(const BrowserRegistration& registration,
                             Check& check) {
@@ -35,7 +25,7 @@ void check_user_level_hosts(const BrowserRegistration& registration,
   }
   check.add_line(policy->key + ": NativeMessagingUserLevelHosts = " +
                  std::to_string(policy->value));
-  if (policy->value != 0 || !registered_only_where_ignored(registration)) {
+  if (policy->value != 0 || !registration.registered_only_where_ignored()) {
     return;
   }
   check.ok = false;

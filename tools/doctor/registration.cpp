@@ -1,5 +1,7 @@
 #include "registration.h"
 
+#include <algorithm>
+
 namespace tavorin::doctor {
 
 namespace {
@@ -35,13 +37,6 @@ std::string places_text(const BrowserRegistration& registration) {
   return text;
 }
 
-bool any_ignored(const BrowserRegistration& registration) {
-  for (const RegistrationPlace& place : registration.places) {
-    if (place.manifest_path && !place.ignored_because.empty()) return true;
-  }
-  return false;
-}
-
 }  // namespace
 
 const RegistrationPlace* BrowserRegistration::winner() const {
@@ -58,6 +53,13 @@ const RegistrationPlace* BrowserRegistration::first_broken() const {
   return nullptr;
 }
 
+bool BrowserRegistration::registered_only_where_ignored() const {
+  return winner() == nullptr &&
+         std::ranges::any_of(places, [](const RegistrationPlace& place) {
+           return place.manifest_path && !place.ignored_because.empty();
+         });
+}
+
 Check describe_registration(const BrowserRegistration& registration) {
   const native_messaging::Browser& browser = *registration.browser;
   Check check = make_check("registration:" + std::string(browser.name),
@@ -69,7 +71,7 @@ Check describe_registration(const BrowserRegistration& registration) {
                    "exist: " + *broken->manifest_path);
     check.fix = "rewrite it by installing again (" + registration.register_fix +
                 "), or remove " + broken->where;
-  } else if (winner == nullptr && any_ignored(registration)) {
+  } else if (registration.registered_only_where_ignored()) {
     check.add_line("the host is registered only where " +
                    std::string(browser.title) + " does not look");
     check.fix = registration.ignored_fix;

@@ -30,6 +30,9 @@ struct BrowserRegistration {
   const RegistrationPlace* winner() const;
   // The first place naming a manifest that does not exist, or null.
   const RegistrationPlace* first_broken() const;
+  // True when places register the host but the browser reads none of them
+  // (a policy hides them all).
+  bool registered_only_where_ignored() const;
 };
 
 // Where this system's browser looks, in its order, and what it finds there.
