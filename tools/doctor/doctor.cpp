@@ -27,23 +27,23 @@ void append(std::vector<Check>& checks, std::vector<Check> more) {
 class ManifestFindings {
  public:
   ManifestFinding check(const Browser& browser, const std::string& path) {
-    auto seen = first_browser_.find(path);
-    if (seen == first_browser_.end()) {
-      first_browser_.emplace(path, &browser);
-      findings_.emplace(path, check_winning_manifest(browser, path));
-      return findings_.at(path);
+    auto seen = findings_.find(path);
+    if (seen == findings_.end()) {
+      return findings_.emplace(path, check_winning_manifest(browser, path))
+          .first->second;
     }
-    ManifestFinding finding = findings_.at(path);
+    // The stored finding is the first browser's.
+    ManifestFinding finding = seen->second;
     finding.check.id = "manifest:" + std::string(browser.name);
     finding.check.title = "Manifest for " + std::string(browser.title);
     finding.check.detail = "manifest: " + path + " (the same file as for " +
-                           std::string(seen->second->title) + ", above)";
+                           std::string(seen->second.check.browser->title) +
+                           ", above)";
     finding.check.browser = &browser;
     return finding;
   }
 
  private:
-  std::map<std::string, const Browser*> first_browser_;
   std::map<std::string, ManifestFinding> findings_;
 };
 
