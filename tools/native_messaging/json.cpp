@@ -9,7 +9,6 @@ namespace tavorin::native_messaging {
 
 namespace {
 
-constexpr std::string_view BYTE_ORDER_MARK = "\xEF\xBB\xBF";
 // Deeper nesting is no manifest: refuse it rather than recurse without end.
 constexpr int MAX_DEPTH = 64;
 
@@ -232,9 +231,10 @@ const JsonValue* JsonValue::member(std::string_view name) const {
 std::expected<JsonValue, JsonError> parse_json(std::string_view text) {
   std::size_t valid = valid_utf8_prefix(text);
   if (valid != text.size()) {
-    return std::unexpected(JsonError{valid, "not UTF-8"});
+    return std::unexpected(JsonError{valid, std::string(NOT_UTF8_REASON)});
   }
-  std::size_t skipped = text.starts_with(BYTE_ORDER_MARK) ? 3 : 0;
+  std::size_t skipped =
+      text.starts_with(BYTE_ORDER_MARK) ? BYTE_ORDER_MARK.size() : 0;
   std::expected<JsonValue, JsonError> value =
       Parser(text.substr(skipped)).parse_document();
   if (!value) value.error().offset += skipped;

@@ -31,6 +31,10 @@ struct JsonError {
   std::string reason;
 };
 
+inline constexpr std::string_view BYTE_ORDER_MARK = "\xEF\xBB\xBF";
+// The reason of a JsonError for bytes that are not UTF-8.
+inline constexpr std::string_view NOT_UTF8_REASON = "not UTF-8";
+
 // Parses the whole text. A UTF-8 byte-order mark at the start is skipped,
 // as Chromium's reader does; the caller can see it for itself.
 std::expected<JsonValue, JsonError> parse_json(std::string_view text);

@@ -6,7 +6,6 @@ namespace tavorin::native_messaging {
 
 namespace {
 
-constexpr std::string_view BYTE_ORDER_MARK = "\xEF\xBB\xBF";
 constexpr std::string_view EXTENSION_SCHEME = "chrome-extension://";
 
 bool is_lower_or_digit(char c) {
@@ -60,7 +59,7 @@ class Checker {
   }
 
   static std::string not_json_text(const JsonError& error) {
-    if (error.reason == "not UTF-8") {
+    if (error.reason == NOT_UTF8_REASON) {
       return "the file is not UTF-8 (byte " + std::to_string(error.offset) +
              "), so the browser cannot read it";
     }
