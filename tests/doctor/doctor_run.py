@@ -11,7 +11,8 @@ import unittest
 HERE = os.path.dirname(os.path.abspath(__file__))
 ROOT = os.path.dirname(os.path.dirname(HERE))
 sys.path.insert(0, os.path.join(ROOT, "tests", "e2e"))
-from harness import ExampleApp  # noqa: E402,F401
+from harness import (WINE, ExampleApp,  # noqa: E402,F401
+                     wine_environment, windows_path)
 
 NAME = "com.tavorin.desktop"
 EXTENSION = "gppkkhdhkkicmjpcgcpidfjhncllihef"

@@ -19,22 +19,17 @@ import tempfile
 import time
 import unittest
 
-from doctor_run import (CLEAN_END, EXTENSION, NAME, ROOT, DoctorTestCase,
-                        ExampleApp)
+from doctor_run import (CLEAN_END, EXTENSION, NAME, ROOT, WINE, DoctorTestCase,
+                        ExampleApp, wine_environment, windows_path)
 
 DOCTOR = os.environ.get("TAVORIN_DOCTOR_EXE", os.path.join(ROOT, "build/windows/tavorin_doctor.exe"))
 EXE = os.environ.get("TAVORIN_SHIM_EXE", os.path.join(ROOT, "build/windows/tavorin_shim.exe"))
 APP = os.environ.get("TAVORIN_EXAMPLE_APP", os.path.join(ROOT, "build/native/tavorin_example_app"))
 SCRIPT = os.path.join(ROOT, "install", "install-windows.cmd")
-WINE = shutil.which("wine64") or "/usr/lib/wine/wine64"
 KEYS = {"chrome": r"SOFTWARE\Google\Chrome", "chromium": r"SOFTWARE\Chromium",
         "edge": r"SOFTWARE\Microsoft\Edge",
         "brave": r"SOFTWARE\BraveSoftware\Brave-Browser"}
 POLICY = r"SOFTWARE\Policies\Google\Chrome"
-
-
-def windows_path(path):
-    return "Z:" + path.replace("/", "\\")
 
 
 def host_key(browser, hive="HKCU"):
@@ -51,8 +46,7 @@ class WindowsDoctor(DoctorTestCase):
         self.addCleanup(shutil.rmtree, self.root, ignore_errors=True)
         self.temp = os.path.join(self.root, "temp")
         os.makedirs(self.temp)
-        self.env = dict(os.environ, WINEDEBUG="-all",
-                        TAVORIN_TEST_TMP=windows_path(self.temp))
+        self.env = wine_environment(self.temp)
         self.command = [WINE, DOCTOR]
         self.forget_registrations()
         self.addCleanup(self.forget_registrations)

@@ -25,6 +25,18 @@ import frames
 # Longest that any single run of the host may take before it counts as hung.
 HOST_DEADLINE = 30
 APP_START_DEADLINE = 10
+WINE = shutil.which("wine64") or "/usr/lib/wine/wine64"
+
+
+def windows_path(path):
+    """Wine's Z: drive maps the Unix root."""
+    return "Z:" + os.path.abspath(path).replace("/", "\\")
+
+
+def wine_environment(temp_dir, base=os.environ):
+    """Wine without its debug output, and a temporary directory of the
+    caller's own: the prefix's TEMP and TMP expand TAVORIN_TEST_TMP."""
+    return dict(base, WINEDEBUG="-all", TAVORIN_TEST_TMP=windows_path(temp_dir))
 
 
 class NativeRunner:
@@ -56,33 +68,25 @@ class WineRunner:
 
     def __init__(self):
         self.exe = os.environ.get("TAVORIN_SHIM_EXE", "")
-        self.wine = shutil.which("wine64") or "/usr/lib/wine/wine64"
 
     def missing(self):
         if not os.path.isfile(self.exe):
             return (f"{self.exe} is not built yet (cmake --preset windows && "
                     "cmake --build --preset windows)")
-        if not os.access(self.wine, os.X_OK):
+        if not os.access(WINE, os.X_OK):
             return "Wine (wine64) is not installed"
         if not os.environ.get("WINEPREFIX"):
             return "WINEPREFIX is not set (see scripts/wine_prefix.sh)"
         return None
 
     def command(self):
-        return [self.wine, self.exe]
+        return [WINE, self.exe]
 
     def environment(self, temp_dir):
-        # The prefix's TEMP and TMP expand this variable, so each run gets
-        # its own temporary directory; Z: is the Unix root.
-        return dict(os.environ, WINEDEBUG="-all",
-                    TAVORIN_TEST_TMP=self.windows_path(temp_dir))
+        return wine_environment(temp_dir)
 
     def shown_path(self, temp_dir, name):
-        return self.windows_path(temp_dir) + "\\" + name
-
-    @staticmethod
-    def windows_path(path):
-        return "Z:" + path.replace("/", "\\")
+        return windows_path(temp_dir) + "\\" + name
 
 
 def make_runner(name=None):

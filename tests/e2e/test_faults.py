@@ -16,7 +16,7 @@ import frames
 from frames import (CHANNELS_READY, MAX_MESSAGE_LENGTH, STARTUP, SUCCESS,
                     chrome_gone, connected_through_port_file, detected,
                     loop_end, turn)
-from harness import (FALLBACK_PORTS, HOST_DEADLINE, HostTestCase,
+from harness import (FALLBACK_PORTS, HOST_DEADLINE, WINE, HostTestCase,
                      RelayTestCase, echo, free_port_holder,
                      require_free_fallback_ports, wait_readable)
 
@@ -276,7 +276,7 @@ class TemporaryDirectory(HostTestCase):
                        check=True)
         lock = "tavorin_dev_instance.lock"
         process = subprocess.Popen(
-            [self.runner.wine, holder, self.shown(lock)],
+            [WINE, holder, self.shown(lock)],
             env=self.runner.environment(self.temp_dir),
             stdin=subprocess.PIPE, stdout=subprocess.PIPE)
         self.addCleanup(process.communicate, timeout=HOST_DEADLINE)

@@ -2,32 +2,26 @@
 tests/chrome_launcher under Wine, with frames in and frames out: shared by
 the script and MSI tests."""
 import os
-import shutil
 import subprocess
 import sys
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.dirname(
     os.path.abspath(__file__))), "e2e"))
 import frames  # noqa: E402
-from harness import ExampleApp, echo  # noqa: E402
+from harness import (WINE, ExampleApp, echo,  # noqa: E402,F401
+                     wine_environment, windows_path)
 
 ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
 LAUNCHER = os.environ.get("TAVORIN_LAUNCHER",
                           os.path.join(ROOT, "build/windows/chrome_launcher.exe"))
 APP = os.environ.get("TAVORIN_EXAMPLE_APP",
                      os.path.join(ROOT, "build/native/tavorin_example_app"))
-WINE = shutil.which("wine64") or "/usr/lib/wine/wine64"
 # What the launcher exits with when the browser would refuse.
 NOT_FOUND, FORBIDDEN = 70, 71
 # A short message, text outside ASCII, and about 900 KB.
 MESSAGES = [b'{"n":1}', '{"text":"Grüße, 世界 🔧"}'.encode(),
             b'{"big":"' + "é".encode() * 450_000 + b'"}']
 ANSWERS = [echo(message) for message in MESSAGES]
-
-
-def windows_path(path):
-    """Wine's Z: drive maps the Unix root."""
-    return "Z:" + os.path.abspath(path).replace("/", "\\")
 
 
 def start_app(temp_dir):

@@ -19,7 +19,7 @@ import tempfile
 import unittest
 
 from launcher import (ANSWERS, FORBIDDEN, LAUNCHER, NOT_FOUND, ROOT, WINE,
-                      launch, start_app, windows_path)
+                      launch, start_app, wine_environment, windows_path)
 
 SCRIPT = os.path.join(ROOT, "install", "install-windows.cmd")
 EXE = os.environ.get("TAVORIN_SHIM_EXE", os.path.join(ROOT, "build/windows/tavorin_shim.exe"))
@@ -41,8 +41,7 @@ class LaunchPathUnderWine(unittest.TestCase):
         self.addCleanup(shutil.rmtree, self.root, ignore_errors=True)
         self.folder = self.make_folder("Jürgen Ü 世界 app")
         self.app_temp = self.make_folder("temp")
-        self.env = dict(os.environ, WINEDEBUG="-all",
-                        TAVORIN_TEST_TMP=windows_path(self.app_temp))
+        self.env = wine_environment(self.app_temp)
         self.forget_registrations()
         self.addCleanup(self.forget_registrations)
         self.app = start_app(self.app_temp)

@@ -14,8 +14,8 @@ import tempfile
 import unittest
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from launcher import ANSWERS, LAUNCHER, launch, start_app  # noqa: E402
-from wine_msi import BROWSER_KEYS, ROOT, WINE, WinePrefix, build_msi, windows_path  # noqa: E402
+from launcher import ANSWERS, LAUNCHER, launch, start_app, wine_environment  # noqa: E402
+from wine_msi import BROWSER_KEYS, ROOT, WINE, WinePrefix, build_msi  # noqa: E402
 
 FOLDER = r"C:\Program Files\Tavorin"
 MANIFEST = FOLDER + r"\com.tavorin.desktop.json"
@@ -118,7 +118,7 @@ class MsiUnderWine(unittest.TestCase):
         self.addCleanup(shutil.rmtree, temp)
         app = start_app(temp)
         self.addCleanup(app.stop)
-        env = dict(self.wine.env, TAVORIN_TEST_TMP=windows_path(temp))
+        env = wine_environment(temp, self.wine.env)
         for options in (["--mode", "cmd"], ["--mode", "direct", "--stderr", "null"],
                         ["--browser", "edge", "--mode", "direct"]):
             done, answers = launch(env, *options)

@@ -13,7 +13,6 @@ Programs run with WINEDEBUG=-all; TEMP and TMP inside the prefix are
 %TAVORIN_TEST_TMP% (see scripts/wine_prefix.sh): set it in the environment of
 a program to give it a temporary directory of the caller's choosing.
 """
-import json
 import ntpath
 import os
 import shutil
@@ -21,8 +20,8 @@ import subprocess
 import sys
 import tempfile
 
-ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
-WINE = shutil.which("wine64") or "/usr/lib/wine/wine64"
+from launcher import ROOT, WINE, windows_path
+
 HOST_NAME = "com.tavorin.desktop"
 BROWSER_KEYS = {
     "chrome": r"HKLM\SOFTWARE\Google\Chrome\NativeMessagingHosts",
@@ -55,11 +54,6 @@ def key_in_export(key):
     hive, _, rest = key.partition("\\")
     full = {"HKLM": "HKEY_LOCAL_MACHINE", "HKCU": "HKEY_CURRENT_USER"}.get(hive, hive)
     return full + "\\" + rest
-
-
-def windows_path(unix_path):
-    """Wine's Z: drive maps the Unix root."""
-    return "Z:" + os.path.abspath(unix_path).replace("/", "\\")
 
 
 class WinePrefix:
