@@ -1,6 +1,7 @@
 """What the doctor tests share: running tavorin_doctor, reading its single
-JSON object, asserting on one check, and knowing whether the fallback ports
-are free (a stale lock file must meet nobody there)."""
+JSON object, asserting on one check, starting the example app, and knowing
+whether the fallback ports are free (a stale lock file must meet nobody
+there)."""
 import json
 import os
 import subprocess
@@ -11,13 +12,13 @@ import unittest
 HERE = os.path.dirname(os.path.abspath(__file__))
 ROOT = os.path.dirname(os.path.dirname(HERE))
 sys.path.insert(0, os.path.join(ROOT, "tests", "e2e"))
-from harness import (WINE, ExampleApp,  # noqa: E402,F401
-                     wine_environment, windows_path)
+from harness import (FALLBACK_PORTS, WINE, ExampleApp,  # noqa: E402,F401
+                     port_in_use, wine_environment, windows_path)
 
 NAME = "com.tavorin.desktop"
 EXTENSION = "gppkkhdhkkicmjpcgcpidfjhncllihef"
 CLEAN_END = "Chrome disconnected (EOF) after 0 messages"
-FALLBACK_PORTS = range(7878, 7883)
+APP = os.environ.get("TAVORIN_EXAMPLE_APP", os.path.join(ROOT, "build/native/tavorin_example_app"))
 # The doctor bounds its live launch at 10 s; anything far beyond is a hang.
 DOCTOR_DEADLINE = 60
 
@@ -36,25 +37,12 @@ def processes_running(*args):
     return found
 
 
-def listening_ports():
-    """Ports with an IPv4 listener, read from the kernel's table rather
-    than by connecting, which would disturb whoever listens."""
-    ports = set()
-    with open("/proc/net/tcp") as table:
-        for line in table.readlines()[1:]:
-            local, state = line.split()[1], line.split()[3]
-            if state == "0A":
-                ports.add(int(local.split(":")[1], 16))
-    return ports
-
-
 class DoctorTestCase(unittest.TestCase):
     """Subclasses say how to run the doctor: `command` and `env`."""
 
-    def run_doctor(self, *args, env=None):
-        done = subprocess.run(self.command + list(args), capture_output=True,
-                              env=env or self.env, timeout=DOCTOR_DEADLINE)
-        return done
+    def run_doctor(self, *args):
+        return subprocess.run(self.command + list(args), capture_output=True,
+                              env=self.env, timeout=DOCTOR_DEADLINE)
 
     def doctor(self, *args):
         """The doctor with --json: its status and its one JSON object."""
@@ -67,6 +55,13 @@ class DoctorTestCase(unittest.TestCase):
             self.assertEqual(check["fix"] == "", check["ok"], check)
         self.assertEqual(report["ok"], done.returncode == 0)
         return done.returncode, {c["check"]: c for c in report["checks"]}
+
+    def start_app(self):
+        """The example app, keeping its files in the doctor's temporary
+        directory (`self.temp`)."""
+        app = ExampleApp(APP, self.temp, ["--mode", "prod", "--port", "0"])
+        self.addCleanup(app.stop)
+        return app
 
     def assert_host_stopped(self, started, checks, *leftover):
         """A host that never ends is stopped at the doctor's limit, with
@@ -95,7 +90,7 @@ class DoctorTestCase(unittest.TestCase):
         """Another program on this machine may hold a fallback port for a
         while; the test cannot mean anything until it lets go."""
         deadline = time.monotonic() + 30
-        while listening_ports() & set(FALLBACK_PORTS):
+        while any(map(port_in_use, FALLBACK_PORTS)):
             if time.monotonic() > deadline:
-                self.skipTest("another program listens on 7878-7882")
+                self.skipTest("another program holds a port of 7878-7882")
             time.sleep(0.5)

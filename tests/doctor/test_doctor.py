@@ -16,12 +16,10 @@ import tempfile
 import time
 import unittest
 
-from doctor_run import (CLEAN_END, EXTENSION, NAME, ROOT, DoctorTestCase,
-                        ExampleApp)
+from doctor_run import CLEAN_END, EXTENSION, NAME, ROOT, DoctorTestCase
 
 DOCTOR = os.environ.get("TAVORIN_DOCTOR", os.path.join(ROOT, "build/native/tavorin_doctor"))
 SHIM = os.environ.get("TAVORIN_SHIM", os.path.join(ROOT, "build/native/tavorin_shim"))
-APP = os.environ.get("TAVORIN_EXAMPLE_APP", os.path.join(ROOT, "build/native/tavorin_example_app"))
 INSTALLER = os.path.join(ROOT, "install", "install-linux.sh")
 BROWSERS = {"chrome": ".config/google-chrome/NativeMessagingHosts",
             "chromium": ".config/chromium/NativeMessagingHosts",
@@ -56,11 +54,6 @@ class LinuxDoctor(DoctorTestCase):
 
     def manifest_path(self, browser="chrome"):
         return os.path.join(self.home, BROWSERS[browser], NAME + ".json")
-
-    def start_app(self):
-        app = ExampleApp(APP, self.temp, ["--mode", "prod", "--port", "0"])
-        self.addCleanup(app.stop)
-        return app
 
     def temp_file(self, name, content=b""):
         path = os.path.join(self.temp, name)

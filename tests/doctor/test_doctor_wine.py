@@ -20,11 +20,10 @@ import time
 import unittest
 
 from doctor_run import (CLEAN_END, EXTENSION, NAME, ROOT, WINE, DoctorTestCase,
-                        ExampleApp, wine_environment, windows_path)
+                        wine_environment, windows_path)
 
 DOCTOR = os.environ.get("TAVORIN_DOCTOR_EXE", os.path.join(ROOT, "build/windows/tavorin_doctor.exe"))
 EXE = os.environ.get("TAVORIN_SHIM_EXE", os.path.join(ROOT, "build/windows/tavorin_shim.exe"))
-APP = os.environ.get("TAVORIN_EXAMPLE_APP", os.path.join(ROOT, "build/native/tavorin_example_app"))
 SCRIPT = os.path.join(ROOT, "install", "install-windows.cmd")
 KEYS = {"chrome": r"SOFTWARE\Google\Chrome", "chromium": r"SOFTWARE\Chromium",
         "edge": r"SOFTWARE\Microsoft\Edge",
@@ -71,11 +70,6 @@ class WindowsDoctor(DoctorTestCase):
                               timeout=120)
         self.assertEqual(done.returncode, 0, done.stdout + done.stderr)
         return host_folder
-
-    def start_app(self):
-        app = ExampleApp(APP, self.temp, ["--mode", "prod", "--port", "0"])
-        self.addCleanup(app.stop)
-        return app
 
     def test_nothing_registered_lists_every_key_in_the_browser_order(self):
         status, checks = self.doctor("--browser", "edge")
