@@ -16,15 +16,12 @@ import tempfile
 import time
 import unittest
 
-from doctor_run import CLEAN_END, EXTENSION, NAME, ROOT, DoctorTestCase
+from doctor_run import (CLEAN_END, HOST_NAME, LINUX_FOLDERS, ROOT, TEST_EXTENSION,
+                        DoctorTestCase)
 
 DOCTOR = os.environ.get("TAVORIN_DOCTOR", os.path.join(ROOT, "build/native/tavorin_doctor"))
 SHIM = os.environ.get("TAVORIN_SHIM", os.path.join(ROOT, "build/native/tavorin_shim"))
 INSTALLER = os.path.join(ROOT, "install", "install-linux.sh")
-BROWSERS = {"chrome": ".config/google-chrome/NativeMessagingHosts",
-            "chromium": ".config/chromium/NativeMessagingHosts",
-            "edge": ".config/microsoft-edge/NativeMessagingHosts",
-            "brave": ".config/BraveSoftware/Brave-Browser/NativeMessagingHosts"}
 
 
 class LinuxDoctor(DoctorTestCase):
@@ -46,14 +43,14 @@ class LinuxDoctor(DoctorTestCase):
         os.makedirs(host_folder, exist_ok=True)
         shutil.copy(SHIM, host_folder)
         self.host = os.path.join(host_folder, "tavorin_shim")
-        args = ["--extension", EXTENSION, "--path", self.host]
+        args = ["--extension", TEST_EXTENSION, "--path", self.host]
         for browser in browsers:
             args += ["--browser", browser]
         subprocess.run(["sh", INSTALLER, *args], check=True, capture_output=True,
                        env=self.env)
 
     def manifest_path(self, browser="chrome"):
-        return os.path.join(self.home, BROWSERS[browser], NAME + ".json")
+        return os.path.join(self.home, LINUX_FOLDERS[browser], HOST_NAME + ".json")
 
     def temp_file(self, name, content=b""):
         path = os.path.join(self.temp, name)
@@ -64,10 +61,10 @@ class LinuxDoctor(DoctorTestCase):
     def test_nothing_installed_names_every_place_each_browser_looks(self):
         status, checks = self.doctor()
         self.assertEqual(status, 1)
-        for browser, folder in BROWSERS.items():
+        for browser, folder in LINUX_FOLDERS.items():
             self.assert_fails(checks, "registration:" + browser,
-                              os.path.join(self.home, folder, NAME + ".json"),
-                              "/" + NAME + ".json: no file")
+                              os.path.join(self.home, folder, HOST_NAME + ".json"),
+                              "/" + HOST_NAME + ".json: no file")
         self.assertNotIn("manifest:chrome", checks)
         self.assert_fails(checks, "live_launch", "skipped")
 
@@ -129,7 +126,7 @@ class LinuxDoctor(DoctorTestCase):
         with open(script, "w") as f:
             f.write("#!/bin/sh\nsleep 97 &\nsleep 98\n")
         os.chmod(script, 0o755)
-        subprocess.run(["sh", INSTALLER, "--extension", EXTENSION, "--path", script,
+        subprocess.run(["sh", INSTALLER, "--extension", TEST_EXTENSION, "--path", script,
                         "--browser", "chrome"], check=True, capture_output=True,
                        env=self.env)
         started = time.monotonic()
@@ -146,8 +143,8 @@ class LinuxDoctor(DoctorTestCase):
         faults = [
             (b"\xef\xbb\xbf" + good, "byte-order mark"),
             (good.replace(b'"type"', b'"type" "', 1), "not valid JSON"),
-            (good.replace(EXTENSION.encode() + b"/", EXTENSION.encode()),
-             f"chrome-extension://{EXTENSION}\" lacks its trailing \"/\""),
+            (good.replace(TEST_EXTENSION.encode() + b"/", TEST_EXTENSION.encode()),
+             f"chrome-extension://{TEST_EXTENSION}\" lacks its trailing \"/\""),
             (good.replace(self.host.encode(), missing_host.encode()),
              f"\"path\" names {missing_host}, which does not exist"),
         ]

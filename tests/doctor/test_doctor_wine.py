@@ -19,20 +19,13 @@ import tempfile
 import time
 import unittest
 
-from doctor_run import (CLEAN_END, EXTENSION, NAME, ROOT, WINE, DoctorTestCase,
-                        wine_environment, windows_path)
+from doctor_run import (CLEAN_END, HOST_NAME, ROOT, TEST_EXTENSION, WINDOWS_KEYS, WINE,
+                        DoctorTestCase, host_key, wine_environment, windows_path)
 
 DOCTOR = os.environ.get("TAVORIN_DOCTOR_EXE", os.path.join(ROOT, "build/windows/tavorin_doctor.exe"))
 EXE = os.environ.get("TAVORIN_SHIM_EXE", os.path.join(ROOT, "build/windows/tavorin_shim.exe"))
 SCRIPT = os.path.join(ROOT, "install", "install-windows.cmd")
-KEYS = {"chrome": r"SOFTWARE\Google\Chrome", "chromium": r"SOFTWARE\Chromium",
-        "edge": r"SOFTWARE\Microsoft\Edge",
-        "brave": r"SOFTWARE\BraveSoftware\Brave-Browser"}
 POLICY = r"SOFTWARE\Policies\Google\Chrome"
-
-
-def host_key(browser, hive="HKCU"):
-    return rf"{hive}\{KEYS[browser]}\NativeMessagingHosts\{NAME}"
 
 
 @unittest.skipUnless(os.path.exists(DOCTOR) and os.path.exists(EXE) and
@@ -56,7 +49,7 @@ class WindowsDoctor(DoctorTestCase):
 
     def forget_registrations(self):
         for hive in ("HKCU", "HKLM"):
-            for browser in KEYS:
+            for browser in WINDOWS_KEYS:
                 self.reg("delete", host_key(browser, hive), "/f")
             self.reg("delete", rf"{hive}\{POLICY}", "/f")
 
@@ -65,7 +58,7 @@ class WindowsDoctor(DoctorTestCase):
         os.makedirs(host_folder, exist_ok=True)
         shutil.copy(EXE, host_folder)
         shutil.copy(SCRIPT, host_folder)
-        done = subprocess.run([WINE, "cmd", "/c", "install-windows.cmd", *args, EXTENSION],
+        done = subprocess.run([WINE, "cmd", "/c", "install-windows.cmd", *args, TEST_EXTENSION],
                               cwd=host_folder, capture_output=True, env=self.env,
                               timeout=120)
         self.assertEqual(done.returncode, 0, done.stdout + done.stderr)
@@ -75,7 +68,7 @@ class WindowsDoctor(DoctorTestCase):
         status, checks = self.doctor("--browser", "edge")
         self.assertEqual(status, 1)
         detail = self.assert_fails(checks, "registration:edge")["detail"]
-        order = [f"{hive}\\{KEYS[b]}\\NativeMessagingHosts\\{NAME} ({view}-bit view): not set"
+        order = [f"{host_key(b, hive)} ({view}-bit view): not set"
                  for hive in ("HKCU", "HKLM") for view in (32, 64)
                  for b in ("edge", "chromium", "chrome")]
         self.assertEqual([line.strip() for line in detail.splitlines()[1:13]], order)
@@ -104,7 +97,7 @@ class WindowsDoctor(DoctorTestCase):
         self.assertIn("start the Tavorin Desktop App", launch["fix"])
 
     def test_a_key_naming_a_missing_manifest_is_broken(self):
-        missing = windows_path(os.path.join(self.root, "gone", NAME + ".json"))
+        missing = windows_path(os.path.join(self.root, "gone", HOST_NAME + ".json"))
         self.reg("add", host_key("chrome"), "/ve", "/d", missing, "/f")
         status, checks = self.doctor("--browser", "chrome")
         self.assertEqual(status, 1)
@@ -134,18 +127,18 @@ class WindowsDoctor(DoctorTestCase):
         self.assertEqual(status, 1)
         self.assert_fails(checks, "policy:chrome",
                           policy + r"\NativeMessagingBlocklist blocks every host (*)")
-        self.reg("add", policy + r"\NativeMessagingAllowlist", "/v", "1", "/d", NAME, "/f")
+        self.reg("add", policy + r"\NativeMessagingAllowlist", "/v", "1", "/d", HOST_NAME, "/f")
         _, checks = self.doctor("--browser", "chrome")
         self.assertTrue(checks["policy:chrome"]["ok"], checks["policy:chrome"])
 
     def register_manifest(self, host):
         """A manifest beside the host naming it by its full path, and the
         Chrome key naming the manifest, as an installer elsewhere writes."""
-        manifest = os.path.join(os.path.dirname(host), NAME + ".json")
+        manifest = os.path.join(os.path.dirname(host), HOST_NAME + ".json")
         with open(manifest, "w", encoding="utf-8") as f:
-            json.dump({"name": NAME, "description": "Tavorin Desktop App bridge",
+            json.dump({"name": HOST_NAME, "description": "Tavorin Desktop App bridge",
                        "path": windows_path(host), "type": "stdio",
-                       "allowed_origins": [f"chrome-extension://{EXTENSION}/"]}, f)
+                       "allowed_origins": [f"chrome-extension://{TEST_EXTENSION}/"]}, f)
         self.reg("add", host_key("chrome"), "/ve", "/d", windows_path(manifest), "/f")
 
     def test_an_ampersand_in_the_host_path(self):

@@ -39,6 +39,27 @@ def wine_environment(temp_dir, base=os.environ):
     return dict(base, WINEDEBUG="-all", TAVORIN_TEST_TMP=windows_path(temp_dir))
 
 
+# The host's name, the extensions the tests allow and where each browser
+# looks for the host: written out here, not taken from the installers.
+HOST_NAME = "com.tavorin.desktop"
+TEST_EXTENSION = "gppkkhdhkkicmjpcgcpidfjhncllihef"  # tests/browser/extension
+OTHER_EXTENSION = "abcdefghijklmnopabcdefghijklmnop"
+# Linux: the manifest's folder under the home.
+LINUX_FOLDERS = {"chrome": ".config/google-chrome/NativeMessagingHosts",
+                 "chromium": ".config/chromium/NativeMessagingHosts",
+                 "edge": ".config/microsoft-edge/NativeMessagingHosts",
+                 "brave": ".config/BraveSoftware/Brave-Browser/NativeMessagingHosts"}
+# Windows: the browser's key under HKCU or HKLM.
+WINDOWS_KEYS = {"chrome": r"SOFTWARE\Google\Chrome", "chromium": r"SOFTWARE\Chromium",
+                "edge": r"SOFTWARE\Microsoft\Edge",
+                "brave": r"SOFTWARE\BraveSoftware\Brave-Browser"}
+
+
+def host_key(browser, hive="HKCU"):
+    """The key whose default value names the host's manifest."""
+    return rf"{hive}\{WINDOWS_KEYS[browser]}\NativeMessagingHosts\{HOST_NAME}"
+
+
 class NativeRunner:
     name = "native"
     # errno of a receive that outlasts SO_RCVTIMEO (EAGAIN)

@@ -12,18 +12,12 @@ import subprocess
 import tempfile
 import unittest
 
+from launcher import HOST_NAME, LINUX_FOLDERS
+from launcher import OTHER_EXTENSION as ID_B, TEST_EXTENSION as ID_A
+
 ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
 LINUX = os.path.join(ROOT, "install", "install-linux.sh")
 SHIM = os.path.abspath(os.environ.get("TAVORIN_SHIM", "build/native/tavorin_shim"))
-NAME = "com.tavorin.desktop"
-ID_A = "gppkkhdhkkicmjpcgcpidfjhncllihef"
-ID_B = "abcdefghijklmnopabcdefghijklmnop"
-USER_FOLDERS = {
-    "chrome": ".config/google-chrome/NativeMessagingHosts",
-    "chromium": ".config/chromium/NativeMessagingHosts",
-    "edge": ".config/microsoft-edge/NativeMessagingHosts",
-    "brave": ".config/BraveSoftware/Brave-Browser/NativeMessagingHosts",
-}
 
 
 def files_under(folder):
@@ -57,11 +51,11 @@ class LinuxInstaller(unittest.TestCase):
             done = self.run_installer("--extension", ID_A, "--extension", ID_B,
                                       "--path", SHIM)
             self.assertEqual(done.returncode, 0, done.stderr)
-        for folder in USER_FOLDERS.values():
-            with open(os.path.join(self.home, folder, NAME + ".json")) as f:
+        for folder in LINUX_FOLDERS.values():
+            with open(os.path.join(self.home, folder, HOST_NAME + ".json")) as f:
                 manifest = json.load(f)
             self.assertEqual(manifest, {
-                "name": NAME, "description": "Tavorin Desktop App bridge",
+                "name": HOST_NAME, "description": "Tavorin Desktop App bridge",
                 "path": SHIM, "type": "stdio",
                 "allowed_origins": [f"chrome-extension://{ID_A}/",
                                     f"chrome-extension://{ID_B}/"]})
@@ -76,7 +70,7 @@ class LinuxInstaller(unittest.TestCase):
         done = self.run_installer("--extension", ID_A, "--path", host,
                                   "--browser", "chrome")
         self.assertEqual(done.returncode, 0, done.stderr)
-        with open(os.path.join(self.home, USER_FOLDERS["chrome"], NAME + ".json"), "rb") as f:
+        with open(os.path.join(self.home, LINUX_FOLDERS["chrome"], HOST_NAME + ".json"), "rb") as f:
             raw = f.read()
         self.assertEqual(json.loads(raw.decode("utf-8"))["path"], host)
 
@@ -85,7 +79,7 @@ class LinuxInstaller(unittest.TestCase):
         self.run_installer("--extension", ID_A, "--path", SHIM,
                            "--browser", "chromium", "--user-data-dir", profile)
         self.assertEqual(files_under(self.home),
-                         [".config/keep/file", f"profile/NativeMessagingHosts/{NAME}.json"])
+                         [".config/keep/file", f"profile/NativeMessagingHosts/{HOST_NAME}.json"])
 
     def test_refuses_bad_input_with_a_clear_message(self):
         cases = [

@@ -18,16 +18,12 @@ import subprocess
 import tempfile
 import unittest
 
-from launcher import (ANSWERS, FORBIDDEN, LAUNCHER, NOT_FOUND, ROOT, WINE,
-                      launch, start_app, wine_environment, windows_path)
+from launcher import (ANSWERS, FORBIDDEN, HOST_NAME, LAUNCHER, NOT_FOUND,
+                      OTHER_EXTENSION, ROOT, TEST_EXTENSION, WINDOWS_KEYS, WINE,
+                      host_key, launch, start_app, wine_environment, windows_path)
 
 SCRIPT = os.path.join(ROOT, "install", "install-windows.cmd")
 EXE = os.environ.get("TAVORIN_SHIM_EXE", os.path.join(ROOT, "build/windows/tavorin_shim.exe"))
-NAME = "com.tavorin.desktop"
-EXTENSION = "gppkkhdhkkicmjpcgcpidfjhncllihef"
-OTHER_EXTENSION = "abcdefghijklmnopabcdefghijklmnop"
-KEYS = {"chrome": r"Google\Chrome", "chromium": "Chromium",
-        "edge": r"Microsoft\Edge", "brave": r"BraveSoftware\Brave-Browser"}
 POLICY = r"HKCU\Software\Policies\Google\Chrome"
 
 
@@ -63,20 +59,19 @@ class LaunchPathUnderWine(unittest.TestCase):
                               timeout=120)
 
     def forget_registrations(self):
-        keys = [rf"{hive}\Software\{key}\NativeMessagingHosts\{NAME}"
-                for hive in ("HKCU", "HKLM") for key in KEYS.values()]
+        keys = [host_key(browser, hive)
+                for hive in ("HKCU", "HKLM") for browser in WINDOWS_KEYS]
         for key in keys + [POLICY]:
             subprocess.run([WINE, "reg", "delete", key, "/f"],
                            capture_output=True, env=self.env, timeout=60)
 
     def registered(self, browser, hive="HKCU"):
-        key = rf"{hive}\Software\{KEYS[browser]}\NativeMessagingHosts\{NAME}"
-        done = subprocess.run([WINE, "reg", "query", key], capture_output=True,
-                              env=self.env, timeout=60)
+        done = subprocess.run([WINE, "reg", "query", host_key(browser, hive)],
+                              capture_output=True, env=self.env, timeout=60)
         return done.returncode == 0
 
     def manifest(self):
-        with open(os.path.join(self.folder, NAME + ".json"), "rb") as f:
+        with open(os.path.join(self.folder, HOST_NAME + ".json"), "rb") as f:
             raw = f.read()
         self.assertFalse(raw.startswith(b"\xef\xbb\xbf"), "a byte-order mark")
         return json.loads(raw.decode("utf-8"))
@@ -90,13 +85,13 @@ class LaunchPathUnderWine(unittest.TestCase):
         self.assertEqual(answers, ANSWERS, options)
 
     def test_script_install_is_started_both_ways_by_every_browser(self):
-        done = self.install(EXTENSION)
+        done = self.install(TEST_EXTENSION)
         self.assertEqual(done.returncode, 0, done.stderr)
         manifest = self.manifest()
         self.assertEqual(manifest, {
-            "name": NAME, "description": "Tavorin Desktop App bridge",
+            "name": HOST_NAME, "description": "Tavorin Desktop App bridge",
             "path": "tavorin_shim.exe", "type": "stdio",
-            "allowed_origins": [f"chrome-extension://{EXTENSION}/"]})
+            "allowed_origins": [f"chrome-extension://{TEST_EXTENSION}/"]})
         for mode, error_stream in (("cmd", "parent"), ("direct", "null"),
                                    ("direct", "invalid")):
             self.assert_relays("--browser", "chrome", "--mode", mode,
@@ -111,7 +106,7 @@ class LaunchPathUnderWine(unittest.TestCase):
                               cwd=self.folder, capture_output=True, env=self.env,
                               timeout=120)
         self.assertEqual(done.returncode, 0, done.stderr)
-        self.assertFalse(any(self.registered(b) for b in KEYS))
+        self.assertFalse(any(self.registered(b) for b in WINDOWS_KEYS))
         self.assertEqual(sorted(os.listdir(self.folder)),
                          ["install-windows.cmd", "tavorin_shim.exe"])
         done, _ = self.launch()
@@ -120,9 +115,9 @@ class LaunchPathUnderWine(unittest.TestCase):
     def test_host_elsewhere_is_named_by_an_escaped_absolute_path(self):
         elsewhere = self.make_folder("Hôst ✓ 家 folder", with_host=True)
         host = windows_path(os.path.join(elsewhere, "tavorin_shim.exe"))
-        done = self.install("/path", host, EXTENSION, OTHER_EXTENSION)
+        done = self.install("/path", host, TEST_EXTENSION, OTHER_EXTENSION)
         self.assertEqual(done.returncode, 0, done.stderr)
-        with open(os.path.join(self.folder, NAME + ".json"), "rb") as f:
+        with open(os.path.join(self.folder, HOST_NAME + ".json"), "rb") as f:
             raw = f.read()
         self.assertTrue(raw.isascii(), "non-ASCII written as \\u escapes")
         self.assertEqual(self.manifest()["path"], host)
@@ -132,32 +127,32 @@ class LaunchPathUnderWine(unittest.TestCase):
 
     def test_refuses_bad_input_with_a_clear_message(self):
         for args, message in [(["ABC"], b"not an extension ID"),
-                              ([EXTENSION[:-1] + "q"], b"not an extension ID"),
-                              (["/path", r"relative\x.exe", EXTENSION], b"full path"),
-                              (["/browser", "opera", EXTENSION], b"unknown browser"),
+                              ([TEST_EXTENSION[:-1] + "q"], b"not an extension ID"),
+                              (["/path", r"relative\x.exe", TEST_EXTENSION], b"full path"),
+                              (["/browser", "opera", TEST_EXTENSION], b"unknown browser"),
                               (["/machine"], b"at least one extension ID")]:
             done = self.install(*args)
             self.assertEqual(done.returncode, 2, args)
             self.assertIn(message, done.stderr)
         self.assertFalse(self.registered("chrome"))
-        self.assertFalse(os.path.exists(os.path.join(self.folder, NAME + ".json")))
+        self.assertFalse(os.path.exists(os.path.join(self.folder, HOST_NAME + ".json")))
 
     def test_a_folder_with_an_ampersand_is_refused(self):
         folder = self.make_folder("Tavorin & Co")
-        done = self.install(EXTENSION, folder=folder)
+        done = self.install(TEST_EXTENSION, folder=folder)
         self.assertEqual(done.returncode, 2)
         self.assertIn(b'contains "&"', done.stderr)
-        self.assertFalse(os.path.exists(os.path.join(folder, NAME + ".json")))
+        self.assertFalse(os.path.exists(os.path.join(folder, HOST_NAME + ".json")))
         self.assertFalse(self.registered("chrome"))
 
     def test_user_hosts_disabled_by_policy_need_the_machine_install(self):
         subprocess.run([WINE, "reg", "add", POLICY, "/v", "NativeMessagingUserLevelHosts",
                         "/t", "REG_DWORD", "/d", "0", "/f"], check=True,
                        capture_output=True, env=self.env, timeout=60)
-        self.install(EXTENSION)
+        self.install(TEST_EXTENSION)
         done, _ = self.launch()
         self.assertEqual(done.returncode, NOT_FOUND, done.stderr)
-        done = self.install("/machine", EXTENSION)
+        done = self.install("/machine", TEST_EXTENSION)
         self.assertEqual(done.returncode, 0, done.stderr)
         self.assertTrue(self.registered("chrome", "HKLM"))
         self.assert_relays("--mode", "direct")

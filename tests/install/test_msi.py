@@ -14,12 +14,12 @@ import tempfile
 import unittest
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from launcher import ANSWERS, LAUNCHER, launch, start_app, wine_environment  # noqa: E402
-from wine_msi import BROWSER_KEYS, ROOT, WINE, WinePrefix, build_msi  # noqa: E402
+from launcher import (ANSWERS, LAUNCHER, TEST_EXTENSION, WINDOWS_KEYS,  # noqa: E402
+                      launch, start_app, wine_environment)
+from wine_msi import ROOT, WINE, WinePrefix, build_msi  # noqa: E402
 
 FOLDER = r"C:\Program Files\Tavorin"
 MANIFEST = FOLDER + r"\com.tavorin.desktop.json"
-TEST_EXTENSION = "gppkkhdhkkicmjpcgcpidfjhncllihef"
 REMEMBERED = r"HKLM\SOFTWARE\tavorin\Tavorin Desktop App"
 FILES = ["README.txt", "com.tavorin.desktop.json", "tavorin_doctor.exe",
          "tavorin_shim.exe"]
@@ -58,7 +58,7 @@ class MsiUnderWine(unittest.TestCase):
 
     def assertNothingLeft(self):
         self.assertFalse(os.path.exists(self.wine.unix_path(FOLDER)))
-        self.assertEqual(self.wine.host_keys(), dict.fromkeys(BROWSER_KEYS))
+        self.assertEqual(self.wine.host_keys(), dict.fromkeys(WINDOWS_KEYS))
         self.assertEqual(self.wine.uninstall_entries(), {})
         self.assertIsNone(self.wine.reg_values(REMEMBERED))
 
@@ -70,9 +70,9 @@ class MsiUnderWine(unittest.TestCase):
         with open(os.path.join(folder, "tavorin_shim.exe"), "rb") as installed, \
                 open(os.path.join(ROOT, "build", "windows", "tavorin_shim.exe"), "rb") as built:
             self.assertEqual(installed.read(), built.read())
-        self.assertEqual(self.wine.host_keys(), dict.fromkeys(BROWSER_KEYS, MANIFEST))
+        self.assertEqual(self.wine.host_keys(), dict.fromkeys(WINDOWS_KEYS, MANIFEST))
         self.assertEqual(self.wine.host_keys(view=32),
-                         dict.fromkeys(BROWSER_KEYS, None), "not in the 32-bit view")
+                         dict.fromkeys(WINDOWS_KEYS, None), "not in the 32-bit view")
 
         with open(self.wine.unix_path(MANIFEST), "rb") as f:
             raw = f.read()
@@ -99,7 +99,7 @@ class MsiUnderWine(unittest.TestCase):
         self.assertEqual(list(entries), [product_code(self.newer)])
         self.assertEqual(entries[product_code(self.newer)]["DisplayVersion"], "0.4.6")
         self.assertEqual(sorted(os.listdir(self.wine.unix_path(FOLDER))), FILES)
-        self.assertEqual(self.wine.host_keys(), dict.fromkeys(BROWSER_KEYS, MANIFEST))
+        self.assertEqual(self.wine.host_keys(), dict.fromkeys(WINDOWS_KEYS, MANIFEST))
 
         # And the earlier one cannot come back over it.
         done = self.wine.msiexec("/i", self.older)
@@ -132,10 +132,10 @@ class MsiUnderWine(unittest.TestCase):
         folder = "C:\\Tools\\Tavorin Ü 世界 Host\\"
         self.install(self.older, "INSTALLDIR=" + folder)
         elsewhere = folder + "com.tavorin.desktop.json"
-        self.assertEqual(self.wine.host_keys(), dict.fromkeys(BROWSER_KEYS, elsewhere))
+        self.assertEqual(self.wine.host_keys(), dict.fromkeys(WINDOWS_KEYS, elsewhere))
         self.relays_both_ways()
         self.install(self.newer)
-        self.assertEqual(self.wine.host_keys(), dict.fromkeys(BROWSER_KEYS, elsewhere))
+        self.assertEqual(self.wine.host_keys(), dict.fromkeys(WINDOWS_KEYS, elsewhere))
         self.assertTrue(os.path.exists(self.wine.unix_path(elsewhere)))
         self.wine.msiexec("/x", self.newer)
         self.assertFalse(os.path.exists(self.wine.unix_path(elsewhere)))

@@ -20,15 +20,8 @@ import subprocess
 import sys
 import tempfile
 
-from launcher import ROOT, WINE, windows_path
+from launcher import ROOT, WINDOWS_KEYS, WINE, host_key, windows_path
 
-HOST_NAME = "com.tavorin.desktop"
-BROWSER_KEYS = {
-    "chrome": r"HKLM\SOFTWARE\Google\Chrome\NativeMessagingHosts",
-    "chromium": r"HKLM\SOFTWARE\Chromium\NativeMessagingHosts",
-    "edge": r"HKLM\SOFTWARE\Microsoft\Edge\NativeMessagingHosts",
-    "brave": r"HKLM\SOFTWARE\BraveSoftware\Brave-Browser\NativeMessagingHosts",
-}
 UNINSTALL = r"HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\Uninstall"
 
 
@@ -130,8 +123,8 @@ class WinePrefix:
     def host_keys(self, view=64):
         """{browser: the default value of its key for the host, or None}."""
         out = {}
-        for browser, key in BROWSER_KEYS.items():
-            values = self.reg_values(key + "\\" + HOST_NAME, view)
+        for browser in WINDOWS_KEYS:
+            values = self.reg_values(host_key(browser, "HKLM"), view)
             out[browser] = None if values is None else values.get("")
         return out
 
