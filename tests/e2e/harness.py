@@ -25,6 +25,9 @@ import frames
 # Longest that any single run of the host may take before it counts as hung.
 HOST_DEADLINE = 30
 APP_START_DEADLINE = 10
+# Files of the temporary directory, by their names there.
+PORT_FILE = "tavorin_port.txt"
+MARKER = "shim_launched.txt"
 WINE = shutil.which("wine64") or "/usr/lib/wine/wine64"
 
 
@@ -254,12 +257,17 @@ class HostTestCase(unittest.TestCase):
     """Base of every end-to-end test; `runner` knows how to start the
     program under test."""
 
+    # Set by the classes whose tests listen on 7878-7882 or need nobody there.
+    needs_fallback_ports = False
+
     @classmethod
     def setUpClass(cls):
         cls.runner = make_runner()
         reason = cls.runner.missing()
         if reason:
             raise unittest.SkipTest(reason)
+        if cls.needs_fallback_ports:
+            require_free_fallback_ports()
 
     def setUp(self):
         self.temp_dir = tempfile.mkdtemp(prefix="tavorin-e2e-")
@@ -275,6 +283,14 @@ class HostTestCase(unittest.TestCase):
     def write_file(self, name, content: bytes = b""):
         with open(self.path(name), "wb") as f:
             f.write(content)
+
+    def listener_in_port_file(self) -> socket.socket:
+        """A loopback listener whose port the port file names. Connects
+        are taken by its listen backlog; nothing needs to accept them."""
+        listener = socket.create_server(("127.0.0.1", 0))
+        self.addCleanup(listener.close)
+        self.write_file(PORT_FILE, b"%d" % listener.getsockname()[1])
+        return listener
 
     def start_app(self, *options) -> ExampleApp:
         program = os.environ.get("TAVORIN_EXAMPLE_APP", "")

@@ -4,11 +4,10 @@ Each case gives the host an app it can reach through the port file and no
 message, so the run ends at once with a session of zero messages."""
 
 import os
-import socket
 
 from frames import (CHANNELS_READY, STARTUP, SUCCESS, chrome_gone,
                     connected_through_port_file, detected)
-from harness import HostTestCase, echo
+from harness import PORT_FILE, HostTestCase, echo
 
 DEV_LOCK = "tavorin_dev_instance.lock"
 PROD_LOCK = "tavorin_app_instance.lock"
@@ -17,11 +16,7 @@ PROD_LOCK = "tavorin_app_instance.lock"
 class LockFiles(HostTestCase):
 
     def detect(self, expected_mode_lines):
-        # Connects are taken by the listen backlog; nothing needs to accept.
-        listener = socket.create_server(("127.0.0.1", 0))
-        self.addCleanup(listener.close)
-        port = listener.getsockname()[1]
-        self.write_file("tavorin_port.txt", str(port).encode())
+        port = self.listener_in_port_file().getsockname()[1]
         run = self.run_host()
         self.assertEqual(run.status, 0)
         self.assertEqual(run.frames, [])
@@ -52,7 +47,7 @@ class PortFile(HostTestCase):
 
     def connect_through(self, content_for_port):
         app = self.start_app("--mode", "prod", "--no-port-file")
-        self.write_file("tavorin_port.txt", content_for_port(app.port))
+        self.write_file(PORT_FILE, content_for_port(app.port))
         run = self.run_host([b"[1]"])
         self.assertEqual(run.status, 0)
         self.assertEqual(run.frames, [echo(b"[1]")])

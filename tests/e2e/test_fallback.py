@@ -5,15 +5,11 @@ refuse to run when another process holds one of them."""
 
 from frames import (CHANNELS_READY, FAILURE_HINTS, STARTUP, SUCCESS,
                     chrome_gone, detected)
-from harness import (FALLBACK_PORTS, HostTestCase, free_port_holder,
-                     require_free_fallback_ports)
+from harness import FALLBACK_PORTS, PORT_FILE, HostTestCase, free_port_holder
+
 
 class FallbackPorts(HostTestCase):
-
-    @classmethod
-    def setUpClass(cls):
-        super().setUpClass()
-        require_free_fallback_ports()
+    needs_fallback_ports = True
 
     def connect_without_port_file(self, port_file_lines, app_port,
                                   refused_lines):
@@ -36,7 +32,7 @@ class FallbackPorts(HostTestCase):
         dead = free_port_holder()
         self.addCleanup(dead.close)
         dead_port = dead.getsockname()[1]
-        self.write_file("tavorin_port.txt", str(dead_port).encode())
+        self.write_file(PORT_FILE, str(dead_port).encode())
         self.connect_without_port_file([f"Read port {dead_port} from file"],
                                        7878, [])
 

@@ -10,15 +10,11 @@ file), like test_fallback."""
 import os
 import pwd
 import shutil
-import socket
 import subprocess
 import unittest
 
 from frames import CHANNELS_READY, STARTUP, detected
-from harness import HostTestCase, echo, require_free_fallback_ports
-
-MARKER = "shim_launched.txt"
-PORT_FILE = "tavorin_port.txt"
+from harness import MARKER, PORT_FILE, HostTestCase, echo
 MESSAGE = b'{"n":1}'
 # The host alone takes about 2.5 MB natively; Wine itself takes far more,
 # but nowhere near a file read without bound.
@@ -53,11 +49,7 @@ def plant_sparse_tebibyte(path):
 
 
 class PlantedFiles(HostTestCase):
-
-    @classmethod
-    def setUpClass(cls):
-        super().setUpClass()
-        require_free_fallback_ports()
+    needs_fallback_ports = True
 
     def setUp(self):
         super().setUp()
@@ -127,11 +119,11 @@ def make_stranger():
 class StrangerInASharedDirectory(HostTestCase):
     """/tmp, as every user shares it: here a private directory with the
     same mode (1777), so the test needs neither /tmp nor a second login."""
+    needs_fallback_ports = True
 
     @classmethod
     def setUpClass(cls):
         super().setUpClass()
-        require_free_fallback_ports()
         if cls.runner.name != "native":
             raise unittest.SkipTest("the Linux host's rule; Windows' %TEMP% is per user")
         cls.stranger = make_stranger()
@@ -143,10 +135,8 @@ class StrangerInASharedDirectory(HostTestCase):
         os.chmod(self.temp_dir, 0o1777)
 
     def as_stranger(self, name, content=b""):
-        path = self.path(name)
-        with open(path, "wb") as f:
-            f.write(content)
-        os.chown(path, self.stranger.pw_uid, self.stranger.pw_gid)
+        self.write_file(name, content)
+        os.chown(self.path(name), self.stranger.pw_uid, self.stranger.pw_gid)
 
     def stranger_listens(self, port=0):
         """A listener of the stranger's: a child that takes the user's id

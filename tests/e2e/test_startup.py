@@ -1,14 +1,12 @@
 """Start-up: the launch marker, the not-running path and a standard error
-that is broken or missing."""
+that is broken (a closed pipe, a full disk) or missing."""
 
 import os
 import re
 import time
 
 from frames import NOT_DETECTED, STARTUP, quoted
-from harness import HostTestCase, echo
-
-MARKER = "shim_launched.txt"
+from harness import MARKER, HostTestCase, echo
 
 
 class NotRunning(HostTestCase):
@@ -54,15 +52,19 @@ class StandardError(HostTestCase):
     """The log is the host's only diagnostic channel: a broken one is fatal,
     a missing one is not."""
 
-    def test_closed_pipe_ends_the_host_before_it_looks_for_the_app(self):
+    def test_broken_one_ends_the_host_before_it_looks_for_the_app(self):
         app = self.start_app("--mode", "prod")
         read_end, write_end = os.pipe()
         os.close(read_end)
         self.addCleanup(os.close, write_end)
-        run = self.run_host([b'{"a":1}'], stderr=write_end)
-        self.assertEqual(run.status, 101)
-        self.assertEqual(run.stdout, b"")
-        self.assertEqual(app.received(), b"")
+        full = open("/dev/full", "wb")
+        self.addCleanup(full.close)
+        for case, stderr in (("closed pipe", write_end), ("/dev/full", full)):
+            with self.subTest(case):
+                run = self.run_host([b'{"a":1}'], stderr=stderr)
+                self.assertEqual(run.status, 101)
+                self.assertEqual(run.stdout, b"")
+                self.assertEqual(app.received(), b"")
 
     def test_missing_standard_error_changes_nothing_else(self):
         app = self.start_app("--mode", "prod")
