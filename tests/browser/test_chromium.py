@@ -12,14 +12,17 @@ import os
 import shutil
 import signal
 import subprocess
+import sys
 import tempfile
 import time
 import unittest
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 ROOT = os.path.dirname(os.path.dirname(HERE))
+sys.path.insert(0, os.path.join(ROOT, "tests", "e2e"))
+from harness import TEST_EXTENSION, ExampleApp  # noqa: E402
+
 EXTENSION = os.path.join(HERE, "extension")
-EXTENSION_ID = "gppkkhdhkkicmjpcgcpidfjhncllihef"
 CHROMIUM = os.environ.get("CHROMIUM", "/usr/lib/chromium/chromium")
 SHIM = os.path.abspath(os.environ.get("TAVORIN_SHIM", "build/native/tavorin_shim"))
 APP = os.environ.get("TAVORIN_EXAMPLE_APP", "build/native/tavorin_example_app")
@@ -56,15 +59,9 @@ class ChromiumTalksThroughTheHost(unittest.TestCase):
         self.addCleanup(shutil.rmtree, self.dir, ignore_errors=True)
         self.app_dir = os.path.join(self.dir, "temp")
         self.profile = os.path.join(self.dir, "profile")
-        self.record = os.path.join(self.dir, "received.txt")
         os.makedirs(self.app_dir)
-        self.app = subprocess.Popen(
-            [APP, "--mode", "prod", "--temp-dir", self.app_dir, "--port", "0",
-             "--record", self.record, "--ack"],
-            stdout=subprocess.PIPE, text=True)
-        self.addCleanup(self.stop, self.app)
-        self.addCleanup(self.app.stdout.close)
-        self.assertIn("listening on", self.app.stdout.readline())
+        self.app = ExampleApp(APP, self.app_dir, ["--mode", "prod", "--port", "0", "--ack"])
+        self.addCleanup(self.app.stop)
         # Installed from a folder whose name is not ASCII: the manifest must
         # still be UTF-8 the browser reads.
         host_dir = os.path.join(self.dir, "Jürgen Ü 世界 bridge")
@@ -74,7 +71,7 @@ class ChromiumTalksThroughTheHost(unittest.TestCase):
         self.addCleanup(self.kill_hosts)
         subprocess.run(
             ["sh", os.path.join(ROOT, "install/install-linux.sh"),
-             "--extension", EXTENSION_ID, "--path", self.host,
+             "--extension", TEST_EXTENSION, "--path", self.host,
              "--user-data-dir", self.profile, "--browser", "chromium"],
             check=True, capture_output=True)
 
@@ -94,7 +91,7 @@ class ChromiumTalksThroughTheHost(unittest.TestCase):
 
     def raw_lines(self):
         try:
-            with open(self.record, "rb") as f:
+            with open(self.app.record_path, "rb") as f:
                 return f.read().splitlines()
         except OSError:
             return []

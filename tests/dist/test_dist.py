@@ -5,7 +5,6 @@ throw-away certificate made here.
 Uses the programs in build/windows and build/native.
 """
 import hashlib
-import io
 import os
 import re
 import shutil
