@@ -25,8 +25,8 @@ FakePlatform::~FakePlatform() {
   if (reservation_ != nullptr) ::munmap(reservation_, RESERVATION);
 }
 
-std::vector<std::string> FakePlatform::log_lines() const {
-  std::vector<std::string> lines;
+Lines FakePlatform::log_lines() const {
+  Lines lines;
   std::string_view rest = stderr_data;
   while (!rest.empty()) {
     std::size_t end = rest.find('\n');
@@ -39,10 +39,7 @@ std::vector<std::string> FakePlatform::log_lines() const {
   return lines;
 }
 
-std::string FakePlatform::temp_directory() {
-  ++temp_directory_calls;
-  return temp_dir;
-}
+std::string FakePlatform::temp_directory() { return temp_dir; }
 
 bool FakePlatform::path_exists(std::string_view path) {
   return existing_paths.contains(std::string(path)) ||
@@ -167,7 +164,6 @@ Result<std::size_t> FakePlatform::send(SocketHandle, std::string_view bytes) {
     take = std::min(take, *next);
   }
   sent_to_app.append(bytes.substr(0, take));
-  send_sizes.push_back(take);
   return take;
 }
 
@@ -256,8 +252,7 @@ void FakePlatform::terminate_process(int status) {
   std::_Exit(status);
 }
 
-std::vector<std::string> last_lines(const std::vector<std::string>& lines,
-                                    std::size_t count) {
+Lines last_lines(const Lines& lines, std::size_t count) {
   return {
       lines.end() - static_cast<std::ptrdiff_t>(std::min(count, lines.size())),
       lines.end()};
@@ -272,8 +267,8 @@ std::string frame(std::string_view payload) {
   return bytes.append(payload);
 }
 
-std::optional<std::vector<std::string>> frames_in(std::string_view output) {
-  std::vector<std::string> frames;
+std::optional<Lines> frames_in(std::string_view output) {
+  Lines frames;
   while (!output.empty()) {
     if (output.size() < 4) return std::nullopt;
     std::uint32_t length = 0;

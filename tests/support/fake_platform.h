@@ -14,6 +14,8 @@
 
 namespace tavorin::testing {
 
+using Lines = std::vector<std::string>;
+
 // A scripted backend: files, clock, sleeps, sockets and standard streams are
 // plain data, and every call that matters is recorded, so a test states a
 // whole run and then reads back what the host did.
@@ -28,7 +30,6 @@ class FakePlatform final : public Platform {
   std::vector<std::size_t> read_limits;
   std::map<std::string, std::string> written_files;
   std::optional<IoError> write_file_error;
-  int temp_directory_calls = 0;
 
   // --- clock and sleep
   std::optional<std::uint64_t> clock_seconds = 1767225600;
@@ -52,7 +53,6 @@ class FakePlatform final : public Platform {
   std::set<SocketHandle> open_sockets;
   int bad_closes = 0;  // sockets closed twice or never opened
   std::string sent_to_app;
-  std::vector<std::size_t> send_sizes;
   // Each send takes the next scripted result; when none is left, it takes
   // every byte.
   std::deque<Result<std::size_t>> send_script;
@@ -97,7 +97,7 @@ class FakePlatform final : public Platform {
   };
 
   // The log lines written so far, without prefix and line feed.
-  std::vector<std::string> log_lines() const;
+  Lines log_lines() const;
 
   std::string temp_directory() override;
   bool path_exists(std::string_view path) override;
@@ -139,13 +139,12 @@ class FakePlatform final : public Platform {
 
 // The last `count` lines, or all of them when there are fewer (and then a
 // comparison with `count` expected lines fails by itself).
-std::vector<std::string> last_lines(const std::vector<std::string>& lines,
-                                    std::size_t count);
+Lines last_lines(const Lines& lines, std::size_t count);
 
 // A frame as Chrome writes it.
 std::string frame(std::string_view payload);
 
 // The frames on standard output, or nothing when a stray byte is there.
-std::optional<std::vector<std::string>> frames_in(std::string_view output);
+std::optional<Lines> frames_in(std::string_view output);
 
 }  // namespace tavorin::testing

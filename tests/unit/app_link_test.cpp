@@ -9,7 +9,6 @@
 namespace tavorin::testing {
 namespace {
 
-using Lines = std::vector<std::string>;
 constexpr const char* PORT_FILE = "C:\\Temp\\tavorin_port.txt";
 constexpr const char* DEV_LOCK = "C:\\Temp\\tavorin_dev_instance.lock";
 constexpr const char* PROD_LOCK = "C:\\Temp\\tavorin_app_instance.lock";
@@ -48,6 +47,14 @@ TEST(PortFile, LogsOnlyAUsablePort) {
                                   std::unexpected(INVALID_UTF8_ERROR));
   EXPECT_EQ(read_port_file(unusable), std::nullopt);
   EXPECT_TRUE(unusable.stderr_data.empty());
+}
+
+TEST(PortFile, OnlyASmallFileIsRead) {
+  FakePlatform os;
+  os.readable_files.emplace(PORT_FILE, "7879" + std::string(5000, ' '));
+  EXPECT_EQ(read_port_file(os), std::nullopt);
+  EXPECT_EQ(os.read_limits, std::vector<std::size_t>{4096});
+  EXPECT_TRUE(os.stderr_data.empty());
 }
 
 TEST(InstanceDetection, NamesEveryLockFileFound) {
@@ -149,14 +156,6 @@ TEST(ConnectToApp, ListenersOfAnotherUserAreNotTheApp) {
                    "Connected to app on port 7879"}));
   EXPECT_EQ(os.open_sockets.size(), 1u)
       << "a foreign listener's socket stayed open";
-}
-
-TEST(PortFile, OnlyASmallFileIsRead) {
-  FakePlatform os;
-  os.readable_files.emplace(PORT_FILE, "7879" + std::string(5000, ' '));
-  EXPECT_EQ(read_port_file(os), std::nullopt);
-  EXPECT_EQ(os.read_limits, std::vector<std::size_t>{4096});
-  EXPECT_TRUE(os.stderr_data.empty());
 }
 
 TEST(ConnectionAttempts, RetriesOneSecondApartUntilTheAppAnswers) {

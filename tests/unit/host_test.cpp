@@ -7,8 +7,6 @@
 namespace tavorin::testing {
 namespace {
 
-using Lines = std::vector<std::string>;
-
 const Lines START_UP = {"Tavorin Native Messaging Host v1.0",
                         "Starting initialization...",
                         "Checking if main app is running..."};

@@ -13,8 +13,6 @@
 namespace tavorin::testing {
 namespace {
 
-using Lines = std::vector<std::string>;
-
 TEST(DecodePayload, ReplacesEachMaximalIllFormedSubpart) {
   struct Case {
     std::string in;
@@ -285,28 +283,25 @@ TEST(RelayLoop, InterruptedTransfersAreTriedAgain) {
 
 TEST(RelayLoop, SendFailuresNameTheStepThatFailed) {
   const IoError reset = IoError::system(10054, ErrorKind::ConnectionReset);
-  Session text;
-  text.os.system_messages[10054] = "reset";
-  text.os.stdin_data = frame("{}");
-  text.os.send_script = {std::unexpected(reset)};
-  EXPECT_EQ(last_lines(text.run(), 2),
-            (Lines{"Error writing to app: reset (os error 10054)",
-                   "Proxy loop ended after 1 messages"}));
-
-  Session newline;
-  newline.os.system_messages[10054] = "reset";
-  newline.os.stdin_data = frame("{}");
-  newline.os.send_script = {1, 1, std::unexpected(reset)};
-  EXPECT_EQ(last_lines(newline.run(), 2),
-            (Lines{"Error writing newline: reset (os error 10054)",
-                   "Proxy loop ended after 1 messages"}));
-
-  Session zero;
-  zero.os.stdin_data = frame("{}");
-  zero.os.send_script = {0};
-  EXPECT_EQ(last_lines(zero.run(), 2),
-            (Lines{"Error writing to app: failed to write whole buffer",
-                   "Proxy loop ended after 1 messages"}));
+  struct Case {
+    std::deque<Result<std::size_t>> script;
+    const char* line;
+  };
+  const Case cases[] = {
+      {{std::unexpected(reset)},
+       "Error writing to app: reset (os error 10054)"},
+      {{1, 1, std::unexpected(reset)},
+       "Error writing newline: reset (os error 10054)"},
+      {{0}, "Error writing to app: failed to write whole buffer"},
+  };
+  for (const Case& c : cases) {
+    Session s;
+    s.os.system_messages[10054] = "reset";
+    s.os.stdin_data = frame("{}");
+    s.os.send_script = c.script;
+    EXPECT_EQ(last_lines(s.run(), 2),
+              (Lines{c.line, "Proxy loop ended after 1 messages"}));
+  }
 }
 
 TEST(RelayLoop, WriteFailuresToChromeNameTheStep) {
