@@ -13,14 +13,13 @@ import shutil
 import signal
 import subprocess
 import sys
-import tempfile
 import time
 import unittest
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 ROOT = os.path.dirname(os.path.dirname(HERE))
 sys.path.insert(0, os.path.join(ROOT, "tests", "e2e"))
-from harness import TEST_EXTENSION, ExampleApp  # noqa: E402
+from harness import TEST_EXTENSION, ExampleApp, scratch_folder  # noqa: E402
 
 EXTENSION = os.path.join(HERE, "extension")
 CHROMIUM = os.environ.get("CHROMIUM", "/usr/lib/chromium/chromium")
@@ -55,8 +54,7 @@ def wait_for(condition, seconds):
 @unittest.skipUnless(os.access(CHROMIUM, os.X_OK), f"no browser at {CHROMIUM}")
 class ChromiumTalksThroughTheHost(unittest.TestCase):
     def setUp(self):
-        self.dir = tempfile.mkdtemp(prefix="tavorin-browser-")
-        self.addCleanup(shutil.rmtree, self.dir, ignore_errors=True)
+        self.dir = scratch_folder(self, "tavorin-browser-")
         self.app_dir = os.path.join(self.dir, "temp")
         self.profile = os.path.join(self.dir, "profile")
         os.makedirs(self.app_dir)

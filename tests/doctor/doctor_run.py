@@ -14,7 +14,7 @@ ROOT = os.path.dirname(os.path.dirname(HERE))
 sys.path.insert(0, os.path.join(ROOT, "tests", "e2e"))
 from harness import (FALLBACK_PORTS, HOST_NAME, LINUX_FOLDERS,  # noqa: E402,F401
                      TEST_EXTENSION, WINDOWS_KEYS, WINE, ExampleApp, host_key,
-                     port_in_use, wine_environment, windows_path)
+                     port_in_use, scratch_folder, wine_environment, windows_path)
 
 CLEAN_END = "Chrome disconnected (EOF) after 0 messages"
 APP = os.environ.get("TAVORIN_EXAMPLE_APP", os.path.join(ROOT, "build/native/tavorin_example_app"))
@@ -39,6 +39,13 @@ def processes_running(*args):
 class DoctorTestCase(unittest.TestCase):
     """Subclasses say how to run the doctor: `command` and `env`."""
 
+    def setUp(self):
+        """A folder of the test's own (`root`), with the temporary
+        directory of the host, the doctor and the app in it (`temp`)."""
+        self.root = scratch_folder(self, "tavorin-doctor-")
+        self.temp = os.path.join(self.root, "temp")
+        os.makedirs(self.temp)
+
     def run_doctor(self, *args):
         return subprocess.run(self.command + list(args), capture_output=True,
                               env=self.env, timeout=DOCTOR_DEADLINE)
@@ -56,8 +63,7 @@ class DoctorTestCase(unittest.TestCase):
         return done.returncode, {c["check"]: c for c in report["checks"]}
 
     def start_app(self):
-        """The example app, keeping its files in the doctor's temporary
-        directory (`self.temp`)."""
+        """The example app, keeping its files in `temp`."""
         app = ExampleApp(APP, self.temp, ["--mode", "prod", "--port", "0"])
         self.addCleanup(app.stop)
         return app

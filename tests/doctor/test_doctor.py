@@ -12,7 +12,6 @@ import os
 import shutil
 import socket
 import subprocess
-import tempfile
 import time
 import unittest
 
@@ -27,12 +26,9 @@ INSTALLER = os.path.join(ROOT, "install", "install-linux.sh")
 class LinuxDoctor(DoctorTestCase):
 
     def setUp(self):
-        self.root = tempfile.mkdtemp(prefix="tavorin-doctor-")
-        self.addCleanup(shutil.rmtree, self.root, ignore_errors=True)
+        super().setUp()
         self.home = os.path.join(self.root, "home")
-        self.temp = os.path.join(self.root, "temp")
         os.makedirs(self.home)
-        os.makedirs(self.temp)
         # TMPDIR set, so that the host and the doctor agree on it whatever
         # else the host's rule would pick.
         self.env = dict(os.environ, HOME=self.home, TMPDIR=self.temp)

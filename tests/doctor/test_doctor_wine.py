@@ -15,7 +15,6 @@ import json
 import os
 import shutil
 import subprocess
-import tempfile
 import time
 import unittest
 
@@ -34,10 +33,7 @@ POLICY = r"SOFTWARE\Policies\Google\Chrome"
 class WindowsDoctor(DoctorTestCase):
 
     def setUp(self):
-        self.root = tempfile.mkdtemp(prefix="tavorin-doctor-wine-")
-        self.addCleanup(shutil.rmtree, self.root, ignore_errors=True)
-        self.temp = os.path.join(self.root, "temp")
-        os.makedirs(self.temp)
+        super().setUp()
         self.env = wine_environment(self.temp)
         self.command = [WINE, DOCTOR]
         self.forget_registrations()

@@ -36,6 +36,13 @@ def windows_path(path):
     return "Z:" + os.path.abspath(path).replace("/", "\\")
 
 
+def scratch_folder(test, prefix):
+    """A new folder for the test, removed with all it holds after it."""
+    folder = tempfile.mkdtemp(prefix=prefix)
+    test.addCleanup(shutil.rmtree, folder, ignore_errors=True)
+    return folder
+
+
 def wine_environment(temp_dir, base=os.environ):
     """Wine without its debug output, and a temporary directory of the
     caller's own: the prefix's TEMP and TMP expand TAVORIN_TEST_TMP."""
@@ -270,8 +277,7 @@ class HostTestCase(unittest.TestCase):
             require_free_fallback_ports()
 
     def setUp(self):
-        self.temp_dir = tempfile.mkdtemp(prefix="tavorin-e2e-")
-        self.addCleanup(shutil.rmtree, self.temp_dir, ignore_errors=True)
+        self.temp_dir = scratch_folder(self, "tavorin-e2e-")
 
     def path(self, name):
         return os.path.join(self.temp_dir, name)

@@ -10,7 +10,7 @@ sys.path.insert(0, os.path.join(os.path.dirname(os.path.dirname(
 import frames  # noqa: E402
 from harness import (HOST_NAME, LINUX_FOLDERS, OTHER_EXTENSION,  # noqa: E402,F401
                      TEST_EXTENSION, WINDOWS_KEYS, WINE, ExampleApp, echo, host_key,
-                     wine_environment, windows_path)
+                     scratch_folder, wine_environment, windows_path)
 
 ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
 LAUNCHER = os.environ.get("TAVORIN_LAUNCHER",

@@ -9,10 +9,9 @@ import json
 import os
 import shutil
 import subprocess
-import tempfile
 import unittest
 
-from launcher import HOST_NAME, LINUX_FOLDERS
+from launcher import HOST_NAME, LINUX_FOLDERS, scratch_folder
 from launcher import OTHER_EXTENSION as ID_B, TEST_EXTENSION as ID_A
 
 ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
@@ -27,12 +26,10 @@ def files_under(folder):
 
 class LinuxInstaller(unittest.TestCase):
     def setUp(self):
-        self.home = tempfile.mkdtemp(prefix="tavorin-home-")
-        self.addCleanup(shutil.rmtree, self.home)
+        self.home = scratch_folder(self, "tavorin-home-")
         os.makedirs(os.path.join(self.home, ".config/keep"))
         open(os.path.join(self.home, ".config/keep/file"), "w").close()
-        self.elsewhere = tempfile.mkdtemp(prefix="tavorin-hosts-")
-        self.addCleanup(shutil.rmtree, self.elsewhere)
+        self.elsewhere = scratch_folder(self, "tavorin-hosts-")
 
     def host_in(self, folder_name):
         """A copy of the host in a folder of that name, outside the home."""

@@ -15,12 +15,12 @@ import json
 import os
 import shutil
 import subprocess
-import tempfile
 import unittest
 
 from launcher import (ANSWERS, FORBIDDEN, HOST_NAME, LAUNCHER, NOT_FOUND,
                       OTHER_EXTENSION, ROOT, TEST_EXTENSION, WINDOWS_KEYS, WINE,
-                      host_key, launch, start_app, wine_environment, windows_path)
+                      host_key, launch, scratch_folder, start_app, wine_environment,
+                      windows_path)
 
 SCRIPT = os.path.join(ROOT, "install", "install-windows.cmd")
 EXE = os.environ.get("TAVORIN_SHIM_EXE", os.path.join(ROOT, "build/windows/tavorin_shim.exe"))
@@ -33,8 +33,7 @@ POLICY = r"HKCU\Software\Policies\Google\Chrome"
 class LaunchPathUnderWine(unittest.TestCase):
 
     def setUp(self):
-        self.root = tempfile.mkdtemp(prefix="tavorin-launch-")
-        self.addCleanup(shutil.rmtree, self.root, ignore_errors=True)
+        self.root = scratch_folder(self, "tavorin-launch-")
         self.folder = self.make_folder("Jürgen Ü 世界 app")
         self.app_temp = self.make_folder("temp")
         self.env = wine_environment(self.app_temp)

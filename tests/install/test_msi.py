@@ -15,7 +15,7 @@ import unittest
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from launcher import (ANSWERS, LAUNCHER, TEST_EXTENSION, WINDOWS_KEYS,  # noqa: E402
-                      launch, start_app, wine_environment)
+                      launch, scratch_folder, start_app, wine_environment)
 from wine_msi import ROOT, WINE, WinePrefix, build_msi  # noqa: E402
 
 FOLDER = r"C:\Program Files\Tavorin"
@@ -114,8 +114,7 @@ class MsiUnderWine(unittest.TestCase):
         """Frames through the installed host, started as the browser starts
         it: found in HKLM, the manifest's relative path, cmd.exe or the
         program itself."""
-        temp = tempfile.mkdtemp(prefix="tavorin-msi-temp-")
-        self.addCleanup(shutil.rmtree, temp)
+        temp = scratch_folder(self, "tavorin-msi-temp-")
         app = start_app(temp)
         self.addCleanup(app.stop)
         env = wine_environment(temp, self.wine.env)
