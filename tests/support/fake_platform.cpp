@@ -19,6 +19,17 @@ namespace {
 constexpr std::size_t RESERVATION = std::size_t{8} << 30;
 constexpr std::size_t RESERVED_FROM = std::size_t{64} << 20;
 
+// How much of a write of `size` bytes the next scripted result lets
+// through: all of it once the script is used up.
+Result<std::size_t> next_write(std::deque<Result<std::size_t>>& script,
+                               std::size_t size) {
+  if (script.empty()) return size;
+  Result<std::size_t> next = script.front();
+  script.pop_front();
+  if (!next) return next;
+  return std::min(size, *next);
+}
+
 }  // namespace
 
 FakePlatform::~FakePlatform() {
@@ -156,14 +167,8 @@ Result<SocketHandle> FakePlatform::duplicate_socket(SocketHandle) {
 }
 
 Result<std::size_t> FakePlatform::send(SocketHandle, std::string_view bytes) {
-  std::size_t take = bytes.size();
-  if (!send_script.empty()) {
-    Result<std::size_t> next = send_script.front();
-    send_script.pop_front();
-    if (!next) return next;
-    take = std::min(take, *next);
-  }
-  sent_to_app.append(bytes.substr(0, take));
+  Result<std::size_t> take = next_write(send_script, bytes.size());
+  if (take) sent_to_app.append(bytes.substr(0, *take));
   return take;
 }
 
@@ -219,14 +224,9 @@ Result<std::size_t> FakePlatform::read_stdin(std::span<char> buffer) {
 }
 
 Result<std::size_t> FakePlatform::write_stdout(std::string_view bytes) {
-  if (!stdout_script.empty()) {
-    Result<std::size_t> next = stdout_script.front();
-    stdout_script.pop_front();
-    if (!next) return next;
-    bytes = bytes.substr(0, *next);
-  }
-  stdout_data.append(bytes);
-  return bytes.size();
+  Result<std::size_t> take = next_write(stdout_script, bytes.size());
+  if (take) stdout_data.append(bytes.substr(0, *take));
+  return take;
 }
 
 Result<std::size_t> FakePlatform::write_stderr(std::string_view bytes) {
