@@ -10,13 +10,12 @@ Settings from the environment (CTest sets them):
 """
 import os
 import shutil
-import socket
 import subprocess
 import time
 import unittest
 
 from doctor_run import (CLEAN_END, HOST_NAME, LINUX_FOLDERS, ROOT, TEST_EXTENSION,
-                        DoctorTestCase)
+                        DoctorTestCase, refusing_port)
 
 DOCTOR = os.environ.get("TAVORIN_DOCTOR", os.path.join(ROOT, "build/native/tavorin_doctor"))
 SHIM = os.environ.get("TAVORIN_SHIM", os.path.join(ROOT, "build/native/tavorin_shim"))
@@ -96,10 +95,7 @@ class LinuxDoctor(DoctorTestCase):
         self.install("chrome")
         lock = self.temp_file("tavorin_app_instance.lock")
         port_file = os.path.join(self.temp, "tavorin_port.txt")
-        holder = socket.socket()  # bound, never listening: refuses connects
-        self.addCleanup(holder.close)
-        holder.bind(("127.0.0.1", 0))
-        dead_port = holder.getsockname()[1]
+        dead_port = refusing_port(self)
         self.wait_for_free_fallback_ports()
         for port_text, found in ((None, "stale lock file: " + lock),
                                  (f"{dead_port}\n", f"the port file names port {dead_port}, "

@@ -252,12 +252,13 @@ def require_free_fallback_ports():
             "need 7878-7882 free")
 
 
-def free_port_holder() -> socket.socket:
-    """A socket bound to a free loopback port and not listening: a connect
-    to that port is refused, and no one else can take the port meanwhile."""
+def refusing_port(test) -> int:
+    """A free loopback port, bound and not listening until the test ends:
+    a connect to it is refused, and no one else can take it meanwhile."""
     holder = socket.socket()
+    test.addCleanup(holder.close)
     holder.bind(("127.0.0.1", 0))
-    return holder
+    return holder.getsockname()[1]
 
 
 class HostTestCase(unittest.TestCase):

@@ -5,7 +5,7 @@ refuse to run when another process holds one of them."""
 
 from frames import (CHANNELS_READY, FAILURE_HINTS, STARTUP, SUCCESS,
                     chrome_gone, detected)
-from harness import FALLBACK_PORTS, PORT_FILE, HostTestCase, free_port_holder
+from harness import FALLBACK_PORTS, PORT_FILE, HostTestCase, refusing_port
 
 
 class FallbackPorts(HostTestCase):
@@ -29,9 +29,7 @@ class FallbackPorts(HostTestCase):
             [], 7880, ["Port 7878 not available", "Port 7879 not available"])
 
     def test_dead_port_in_the_file_is_passed_over_in_silence(self):
-        dead = free_port_holder()
-        self.addCleanup(dead.close)
-        dead_port = dead.getsockname()[1]
+        dead_port = refusing_port(self)
         self.write_file(PORT_FILE, str(dead_port).encode())
         self.connect_without_port_file([f"Read port {dead_port} from file"],
                                        7878, [])

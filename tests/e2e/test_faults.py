@@ -17,7 +17,7 @@ from frames import (CHANNELS_READY, MAX_MESSAGE_LENGTH, STARTUP, SUCCESS,
                     chrome_gone, connected_through_port_file, detected,
                     loop_end, turn)
 from harness import (FALLBACK_PORTS, HOST_DEADLINE, MARKER, PORT_FILE, WINE,
-                     HostTestCase, RelayTestCase, echo, free_port_holder,
+                     HostTestCase, RelayTestCase, echo, refusing_port,
                      require_free_fallback_ports, wait_readable)
 
 PARTIAL = b'{"ok":true,"ec'
@@ -220,9 +220,7 @@ class TemporaryDirectory(HostTestCase):
     def test_port_file_rewritten_while_the_host_waits(self):
         require_free_fallback_ports()
         app = self.start_app("--mode", "prod", "--no-port-file")
-        dead = free_port_holder()
-        self.addCleanup(dead.close)
-        dead_port = dead.getsockname()[1]
+        dead_port = refusing_port(self)
         self.write_file(PORT_FILE, b"%d" % dead_port)
         host = self.session()
         deadline = time.monotonic() + HOST_DEADLINE
