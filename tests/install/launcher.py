@@ -37,3 +37,10 @@ def launch(env, *options, messages=MESSAGES):
     done = subprocess.run([WINE, LAUNCHER, *options], input=data,
                           capture_output=True, env=env, timeout=120)
     return done, frames.decode_frames(done.stdout)
+
+
+def assert_relays(test, env, *options):
+    """The host the launcher starts answers every message, in order."""
+    done, answers = launch(env, *options)
+    test.assertEqual(done.returncode, 0, done.stderr.decode(errors="replace"))
+    test.assertEqual(answers, ANSWERS, options)

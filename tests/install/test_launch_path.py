@@ -17,8 +17,8 @@ import shutil
 import subprocess
 import unittest
 
-from launcher import (ANSWERS, FORBIDDEN, HOST_NAME, LAUNCHER, NOT_FOUND,
-                      OTHER_EXTENSION, ROOT, TEST_EXTENSION, WINDOWS_KEYS, WINE,
+from launcher import (FORBIDDEN, HOST_NAME, LAUNCHER, NOT_FOUND, OTHER_EXTENSION,
+                      ROOT, TEST_EXTENSION, WINDOWS_KEYS, WINE, assert_relays,
                       host_key, launch, scratch_folder, start_app, wine_environment,
                       windows_path)
 
@@ -79,9 +79,7 @@ class LaunchPathUnderWine(unittest.TestCase):
         return launch(self.env, *options)
 
     def assert_relays(self, *options):
-        done, answers = self.launch(*options)
-        self.assertEqual(done.returncode, 0, done.stderr.decode(errors="replace"))
-        self.assertEqual(answers, ANSWERS, options)
+        assert_relays(self, self.env, *options)
 
     def test_script_install_is_started_both_ways_by_every_browser(self):
         done = self.install(TEST_EXTENSION)
@@ -101,9 +99,7 @@ class LaunchPathUnderWine(unittest.TestCase):
         done, _ = self.launch("--origin", f"chrome-extension://{OTHER_EXTENSION}/")
         self.assertEqual(done.returncode, FORBIDDEN, done.stderr)
 
-        done = subprocess.run([WINE, "cmd", "/c", "install-windows.cmd", "/uninstall"],
-                              cwd=self.folder, capture_output=True, env=self.env,
-                              timeout=120)
+        done = self.install("/uninstall")
         self.assertEqual(done.returncode, 0, done.stderr)
         self.assertFalse(any(self.registered(b) for b in WINDOWS_KEYS))
         self.assertEqual(sorted(os.listdir(self.folder)),
