@@ -10,8 +10,8 @@
 
 #include <array>
 #include <cstdlib>
-#include <functional>
 #include <memory>
+#include <ostream>
 #include <string>
 
 #include "app_link/loopback_connection.h"
@@ -131,11 +131,21 @@ class PosixBackend final : public Backend {
   std::uint16_t refusing_port_ = 0;
 };
 
-using MakeBackend = std::function<std::unique_ptr<Backend>()>;
+enum class BackendKind { Fake, Posix };
 
-class PlatformContract : public ::testing::TestWithParam<MakeBackend> {
+void PrintTo(BackendKind kind, std::ostream* out) {
+  *out << (kind == BackendKind::Fake ? "Fake" : "Posix");
+}
+
+class PlatformContract : public ::testing::TestWithParam<BackendKind> {
  protected:
-  void SetUp() override { backend_ = GetParam()(); }
+  void SetUp() override {
+    if (GetParam() == BackendKind::Fake) {
+      backend_ = std::make_unique<FakeBackend>();
+    } else {
+      backend_ = std::make_unique<PosixBackend>();
+    }
+  }
   Platform& os() { return backend_->os(); }
   Socket connect() {
     Result<Socket> socket =
@@ -209,14 +219,10 @@ TEST_P(PlatformContract, ShutDownConnectionReadsNothing) {
   EXPECT_EQ(receive_all(socket), "");
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Backends, PlatformContract,
-    ::testing::Values(
-        MakeBackend([] { return std::make_unique<FakeBackend>(); }),
-        MakeBackend([] { return std::make_unique<PosixBackend>(); })),
-    [](const ::testing::TestParamInfo<MakeBackend>& backend) {
-      return backend.index == 0 ? std::string("Fake") : std::string("Posix");
-    });
+INSTANTIATE_TEST_SUITE_P(Backends, PlatformContract,
+                         ::testing::Values(BackendKind::Fake,
+                                           BackendKind::Posix),
+                         ::testing::PrintToStringParamName());
 
 }  // namespace
 }  // namespace tavorin::testing
