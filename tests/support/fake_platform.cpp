@@ -59,7 +59,6 @@ bool FakePlatform::path_exists(std::string_view path) {
 
 Result<std::string> FakePlatform::read_text_file(std::string_view path,
                                                  std::size_t limit) {
-  read_limits.push_back(limit);
   auto found = readable_files.find(std::string(path));
   if (found == readable_files.end()) {
     return std::unexpected(IoError::system(2, ErrorKind::NotFound));
@@ -211,6 +210,9 @@ void FakePlatform::close_socket(SocketHandle socket) {
 
 Result<std::size_t> FakePlatform::read_stdin(std::span<char> buffer) {
   stdin_touched = true;
+  std::size_t held = 0;
+  for (const auto& [block, size] : live_blocks) held += size;
+  block_bytes_at_stdin_reads.push_back(held);
   if (stdin_interruptions > 0) {
     --stdin_interruptions;
     return std::unexpected(IoError::system(4, ErrorKind::Interrupted));

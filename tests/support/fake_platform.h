@@ -27,7 +27,6 @@ class FakePlatform final : public Platform {
   std::string temp_dir = "C:\\Temp\\";
   std::set<std::string> existing_paths;
   std::map<std::string, Result<std::string>> readable_files;
-  std::vector<std::size_t> read_limits;
   std::map<std::string, std::string> written_files;
   std::optional<IoError> write_file_error;
 
@@ -87,6 +86,8 @@ class FakePlatform final : public Platform {
   // one reservation that no page backs until it is written.
   std::size_t block_limit = SIZE_MAX;
   std::vector<std::size_t> block_sizes;
+  // The memory held in blocks each time standard input is read.
+  std::vector<std::size_t> block_bytes_at_stdin_reads;
   std::map<void*, std::size_t> live_blocks;
 
   std::map<std::int32_t, std::string> system_messages = {

@@ -49,14 +49,6 @@ TEST(PortFile, LogsOnlyAUsablePort) {
   EXPECT_TRUE(unusable.stderr_data.empty());
 }
 
-TEST(PortFile, OnlyASmallFileIsRead) {
-  FakePlatform os;
-  os.readable_files.emplace(PORT_FILE, "7879" + std::string(5000, ' '));
-  EXPECT_EQ(read_port_file(os), std::nullopt);
-  EXPECT_EQ(os.read_limits, std::vector<std::size_t>{4096});
-  EXPECT_TRUE(os.stderr_data.empty());
-}
-
 TEST(InstanceDetection, NamesEveryLockFileFound) {
   struct Case {
     std::set<std::string> present;

@@ -177,6 +177,12 @@ TEST_P(PlatformContract, FilesThatCannotBeTextAreErrors) {
   ASSERT_FALSE(invalid.has_value());
   EXPECT_EQ(invalid.error().kind(), ErrorKind::InvalidData);
 
+  // Only a small file is read: a larger one is refused whole, not cut.
+  ASSERT_TRUE(os().write_file(path, "7879" + std::string(5000, ' ')));
+  Result<std::string> large = os().read_text_file(path, 4096);
+  ASSERT_FALSE(large.has_value());
+  EXPECT_EQ(large.error().kind(), NOT_A_SMALL_FILE_ERROR.kind());
+
   Result<std::string> missing =
       os().read_text_file(backend_->path_of("missing.txt"), 4096);
   ASSERT_FALSE(missing.has_value());
