@@ -13,8 +13,11 @@ import shutil
 import subprocess
 import unittest
 
+import frames
 from frames import CHANNELS_READY, STARTUP, detected
-from harness import MARKER, PORT_FILE, HostTestCase, echo
+from harness import (MARKER, PORT_FILE, ExampleApp, HostTestCase, echo,
+                     scratch_folder)
+
 MESSAGE = b'{"n":1}'
 # The host alone takes about 2.5 MB natively; Wine itself takes far more,
 # but nowhere near a file read without bound.
@@ -179,22 +182,43 @@ class StrangerInASharedDirectory(HostTestCase):
         self.assertEqual(run.frames, [echo(MESSAGE)])
 
 
-class UsersOwnRuntimeDirectory(HostTestCase):
-    """With TMPDIR unset the host looks in $XDG_RUNTIME_DIR, where the app
-    keeps its files too, before the shared /tmp."""
+class WhichTemporaryDirectoryWins(HostTestCase):
+    """$TMPDIR first, as every program's; with it unset or empty, the user's
+    own $XDG_RUNTIME_DIR before the shared /tmp. Each folder holds an app
+    of its own, so the port the host reaches says where it looked."""
 
-    def test_without_tmpdir_the_runtime_directory_is_used(self):
+    def setUp(self):
+        super().setUp()
         if self.runner.name != "native":
             self.skipTest("the Linux host's rule")
-        app = self.start_app("--mode", "prod")
-        environment = {k: v for k, v in self.runner.environment(self.temp_dir).items()
-                       if k != "TMPDIR"}
-        environment["XDG_RUNTIME_DIR"] = self.temp_dir
+        self.runtime_dir = scratch_folder(self, "tavorin-runtime-")
+        self.apps = {self.temp_dir: self.start_app("--mode", "prod"),
+                     self.runtime_dir: ExampleApp(
+                         os.environ["TAVORIN_EXAMPLE_APP"], self.runtime_dir,
+                         ["--mode", "dev"])}
+        self.addCleanup(self.apps[self.runtime_dir].stop)
+
+    def connected_port(self, **variables):
+        environment = {k: v for k, v in os.environ.items()
+                       if k not in ("TMPDIR", "XDG_RUNTIME_DIR")}
+        environment.update(variables)
         done = subprocess.run(self.runner.command(), input=b"", env=environment,
                               capture_output=True, timeout=30)
         self.assertEqual(done.returncode, 0)
-        self.assertIn(f"Connected to app on port {app.port} (from file)".encode(),
-                      done.stderr)
+        found = [line for line in frames.parse_log(done.stderr)
+                 if line.startswith("Connected to app on port ")]
+        self.assertEqual(len(found), 1, done.stderr)
+        return int(found[0].split()[5])
+
+    def test_tmpdir_wins_over_the_runtime_directory(self):
+        port = self.connected_port(TMPDIR=self.temp_dir,
+                                   XDG_RUNTIME_DIR=self.runtime_dir)
+        self.assertEqual(port, self.apps[self.temp_dir].port)
+
+    def test_without_tmpdir_the_runtime_directory_is_used(self):
+        for unset in ({}, {"TMPDIR": ""}):
+            port = self.connected_port(XDG_RUNTIME_DIR=self.runtime_dir, **unset)
+            self.assertEqual(port, self.apps[self.runtime_dir].port, unset)
 
 
 if __name__ == "__main__":
