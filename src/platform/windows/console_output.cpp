@@ -6,6 +6,7 @@
 #include "platform/windows/error_codes.h"
 #include "platform/windows/wide_text.h"
 #include "text/utf8.h"
+#include "text/utf8_sequence.h"
 
 namespace tavorin {
 
@@ -13,21 +14,24 @@ namespace {
 
 constexpr UINT UTF8_CODE_PAGE = 65001;
 
-// Each byte of UTF-8 gives at most one UTF-16 unit, so a chunk this long
-// always fits the unit buffer.
-constexpr std::size_t CHUNK_BYTES = 4096;
+// Units a write can always have, from the stack. Text longer than this is
+// converted in a buffer from the process heap, so that a long log line
+// reaches the console in one call: a console takes one large write far
+// faster than many small ones, and since Windows 8 a console call has no
+// small size limit.
+constexpr std::size_t STACK_UNITS = 4096;
+
+// The most one console call is handed: its count is a DWORD.
+constexpr std::size_t LARGEST_CALL = std::size_t{1} << 30;
 
 std::size_t character_length(char lead) {
   auto byte = static_cast<std::uint8_t>(lead);
   if (byte < 0x80) return 1;
-  if (byte >= 0xC2 && byte <= 0xDF) return 2;
-  if (byte >= 0xE0 && byte <= 0xEF) return 3;
-  if (byte >= 0xF0 && byte <= 0xF4) return 4;
-  return 0;
+  return utf8::sequence_for(byte).continuations + 1;
 }
 
 bool is_continuation(char byte) {
-  return (static_cast<std::uint8_t>(byte) & 0xC0) == 0x80;
+  return utf8::is_continuation(static_cast<std::uint8_t>(byte));
 }
 
 Status write_units(HANDLE console, std::span<const wchar_t> units) {
@@ -43,11 +47,37 @@ Status write_units(HANDLE console, std::span<const wchar_t> units) {
   return {};
 }
 
-// Well-formed UTF-8 of at most CHUNK_BYTES bytes, as UTF-16.
-Status write_text(HANDLE console, std::string_view text) {
-  std::array<wchar_t, CHUNK_BYTES> units;
+// Well-formed UTF-8 as UTF-16, in a buffer of the caller's.
+Status convert_and_write(HANDLE console, std::string_view text,
+                         std::span<wchar_t> units) {
   std::size_t count = utf8_to_wide(text, units);
-  return write_units(console, std::span(units.data(), count));
+  return write_units(console, units.first(count));
+}
+
+// Well-formed UTF-8, in one console call when the heap can hold its UTF-16
+// form. When it cannot, the stack's share goes, ending on a whole
+// character, so that even a report of exhausted memory gets written.
+// Returns how many bytes were written.
+Result<std::size_t> write_text(HANDLE console, std::string_view text) {
+  text = text.substr(0, LARGEST_CALL);
+  if (text.size() > STACK_UNITS) {
+    HANDLE heap = GetProcessHeap();
+    void* block = HeapAlloc(heap, 0, text.size() * sizeof(wchar_t));
+    if (block != nullptr) {
+      Status written = convert_and_write(
+          console, text, {static_cast<wchar_t*>(block), text.size()});
+      HeapFree(heap, 0, block);
+      if (!written) return std::unexpected(written.error());
+      return text.size();
+    }
+    text = text.substr(0, STACK_UNITS);
+    text.remove_suffix(utf8::distance_to_last_start(text));
+  }
+  std::array<wchar_t, STACK_UNITS> units;
+  if (Status written = convert_and_write(console, text, units); !written) {
+    return std::unexpected(written.error());
+  }
+  return text.size();
 }
 
 // Adds one byte to the cut-off character; once it is whole it is written.
@@ -66,7 +96,7 @@ Result<std::size_t> continue_carry(HANDLE console, ConsoleCarry& carry,
   if (!is_valid_utf8(character)) {
     return std::unexpected(CONSOLE_NON_UTF8_ERROR);
   }
-  if (Status written = write_text(console, character); !written) {
+  if (Result<std::size_t> written = write_text(console, character); !written) {
     return std::unexpected(written.error());
   }
   return 1;
@@ -86,11 +116,11 @@ Result<std::size_t> start_carry(ConsoleCarry& carry, std::string_view bytes) {
   return std::unexpected(CONSOLE_NON_UTF8_ERROR);
 }
 
-// A console already set to UTF-8 takes the bytes as they are.
+// A console already set to UTF-8 takes the bytes as they are, all in one
+// call.
 Result<std::size_t> write_utf8_console(HANDLE console, std::string_view bytes) {
   DWORD written = 0;
-  auto length = static_cast<DWORD>(bytes.size() < CHUNK_BYTES ? bytes.size()
-                                                              : CHUNK_BYTES);
+  auto length = static_cast<DWORD>(bytes.substr(0, LARGEST_CALL).size());
   if (!WriteConsoleA(console, bytes.data(), length, &written, nullptr)) {
     return std::unexpected(last_error());
   }
@@ -108,13 +138,9 @@ Result<std::size_t> write_console(HANDLE console, ConsoleCarry& carry,
   if (GetConsoleOutputCP() == UTF8_CODE_PAGE) {
     return write_utf8_console(console, bytes);
   }
-  std::string_view chunk = bytes.substr(0, CHUNK_BYTES);
-  std::size_t valid = valid_utf8_prefix(chunk);
+  std::size_t valid = valid_utf8_prefix(bytes);
   if (valid == 0) return start_carry(carry, bytes);
-  if (Status written = write_text(console, chunk.substr(0, valid)); !written) {
-    return std::unexpected(written.error());
-  }
-  return valid;
+  return write_text(console, bytes.substr(0, valid));
 }
 
 }  // namespace tavorin

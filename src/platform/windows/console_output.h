@@ -13,7 +13,9 @@ namespace tavorin {
 // the text as UTF-16, so every character shows whatever its code page; a
 // character cut off at the end of the bytes is kept in `carry` and
 // completed by the next write. Returns how many of the bytes were taken.
-// Allocates nothing, so that even a report of exhausted memory can use it.
+// Needs no memory it cannot do without (a long text that the heap cannot
+// convert goes in pieces from the stack), so that even a report of
+// exhausted memory can use it.
 Result<std::size_t> write_console(HANDLE console, ConsoleCarry& carry,
                                   std::string_view bytes);
 
