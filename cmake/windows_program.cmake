@@ -83,10 +83,13 @@ add_custom_command(TARGET tavorin_shim POST_BUILD
 # The backend's own checks, run under Wine by the native test suite. An
 # ordinary program with the cross compiler's C runtime, linked statically so
 # that Wine needs no DLL of it.
-add_executable(windows_backend_tests tests/windows/backend_test.cpp)
+add_executable(windows_backend_tests tests/windows/backend_test.cpp
+                                     tests/windows/console_checks.cpp)
 target_link_libraries(windows_backend_tests PRIVATE tavorin_windows
                       tavorin_core ws2_32 ntdll)
-target_link_options(windows_backend_tests PRIVATE -static)
+# Pseudo consoles came with Windows 10 1809.
+target_compile_definitions(windows_backend_tests PRIVATE NTDDI_VERSION=0x0A000006)
+target_link_options(windows_backend_tests PRIVATE -static -municode)
 
 # Starts the host as the browser does, for the end-to-end tests under Wine.
 add_executable(chrome_launcher tests/chrome_launcher/main.cpp)

@@ -3,22 +3,15 @@
 #include <array>
 #include <cstdio>
 #include <string>
+#include <string_view>
 
+#include "checks.h"
+#include "console_checks.h"
 #include "platform/windows/error_codes.h"
 #include "platform/windows/windows_platform.h"
 #include "text/utf8.h"
 
 namespace {
-
-int failures = 0;
-
-void check(bool ok, const char* what, int line) {
-  if (ok) return;
-  ++failures;
-  std::fprintf(stderr, "backend_test.cpp:%d: failed: %s\n", line, what);
-}
-
-#define CHECK(condition) check((condition), #condition, __LINE__)
 
 using tavorin::ErrorKind;
 using tavorin::windows_error_kind;
@@ -82,10 +75,15 @@ void utf8_engines_agree() {
 
 }  // namespace
 
-int main() {
+int wmain(int argc, wchar_t** argv) {
+  using namespace tavorin::windows_checks;
+  if (argc > 2 && std::wstring_view(argv[1]) == L"--console") {
+    return console_child(argv[2]);
+  }
   error_codes_map_to_their_kinds();
   missing_standard_streams_take_writes_and_read_nothing();
   utf8_engines_agree();
+  console_text_shows_whole(argv[0]);
   if (failures == 0) std::puts("windows backend: all checks passed");
   return failures == 0 ? 0 : 1;
 }
