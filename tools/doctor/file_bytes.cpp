@@ -2,16 +2,9 @@
 
 #include "log/error_text.h"
 #include "platform/platform.h"
+#include "system.h"
 
 namespace tavorin::doctor {
-
-namespace {
-
-// What a person does about a file that stands where the manifest should:
-// nothing the installers write is anything but a small regular file.
-constexpr std::string_view NOT_A_MANIFEST_FIX = "delete it and reinstall";
-
-}  // namespace
 
 std::optional<FileBytes> FileBytes::reserve(Platform& os) {
   void* block = os.resize_block(nullptr, MAX_FILE_BYTES + 1);

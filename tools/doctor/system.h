@@ -2,6 +2,7 @@
 
 #include <expected>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "file_bytes.h"
@@ -19,12 +20,21 @@ namespace tavorin::doctor {
 // own) are no browser's, and which reads text only; the platform gives the
 // memory and the system's error texts.
 
+// What fixes a folder, a device or a huge file where a manifest should be.
+// On Linux the manifest's place is fixed, so whatever stands there goes; on
+// Windows a key names the manifest, and may name anything (a folder, NUL,
+// C:\pagefile.sys) that must not be deleted: installing again writes the
+// manifest and points the key at it.
 #if defined(_WIN32)
 inline constexpr native_messaging::System THIS_SYSTEM =
     native_messaging::System::Windows;
+inline constexpr std::string_view NOT_A_MANIFEST_FIX =
+    "install again, so that the key names the manifest file it writes";
 #else
 inline constexpr native_messaging::System THIS_SYSTEM =
     native_messaging::System::Linux;
+inline constexpr std::string_view NOT_A_MANIFEST_FIX =
+    "delete it and reinstall";
 #endif
 
 // True for an entry of any kind, as the browser tests a manifest's place.
