@@ -15,10 +15,18 @@ class Platform;
 namespace tavorin::doctor {
 
 // The browser's view of this system's files, in UTF-8 paths: what it sees
-// before it starts a host. Not the host's platform layer's files, whose
+// before it starts a host. Not the host's platform layer's reading, whose
 // rules for the app's files (such as passing over files that other users
-// own) are no browser's, and which reads text only; the platform gives the
-// memory and the system's error texts.
+// own) are no browser's, and which reads text only; the platform gives only
+// the memory and the system's error texts.
+
+#if defined(_WIN32)
+inline constexpr native_messaging::System THIS_SYSTEM =
+    native_messaging::System::Windows;
+#else
+inline constexpr native_messaging::System THIS_SYSTEM =
+    native_messaging::System::Linux;
+#endif
 
 // What fixes a folder, a device or a huge file where a manifest should be.
 // On Linux the manifest's place is fixed, so whatever stands there goes; on
@@ -26,13 +34,9 @@ namespace tavorin::doctor {
 // C:\pagefile.sys) that must not be deleted: installing again writes the
 // manifest and points the key at it.
 #if defined(_WIN32)
-inline constexpr native_messaging::System THIS_SYSTEM =
-    native_messaging::System::Windows;
 inline constexpr std::string_view NOT_A_MANIFEST_FIX =
     "install again, so that the key names the manifest file it writes";
 #else
-inline constexpr native_messaging::System THIS_SYSTEM =
-    native_messaging::System::Linux;
 inline constexpr std::string_view NOT_A_MANIFEST_FIX =
     "delete it and reinstall";
 #endif
