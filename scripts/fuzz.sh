@@ -6,7 +6,8 @@ cd "$(dirname "$0")/.."
 seconds=${1:-30}
 cmake --preset fuzz >/dev/null
 cmake --build --preset fuzz
-for target in utf8 utf8_chunks port_file quoted_path browser_channel app_channel; do
+for target in utf8 utf8_chunks port_file quoted_path browser_channel app_channel \
+              manifest; do
   work=$(mktemp -d)
   cp fuzz/corpus/$target/* "$work"/
   echo "fuzzing $target for ${seconds}s"

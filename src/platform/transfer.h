@@ -76,17 +76,15 @@ Status read_fully(ReadSome&& read_some, std::span<char> buffer,
   return {};
 }
 
-// Reads through a "read some" operation until the input ends, keeping at
-// most `limit` bytes: longer input fails with NOT_A_SMALL_FILE_ERROR, so a
-// file that grew after its size was checked is never read without bound.
+// Reads through a "read some" operation until the input ends or the buffer
+// is full, and returns how many bytes it holds. An interrupted read is
+// retried.
 template <typename ReadSome>
-Result<std::string> read_to_end_within(ReadSome&& read_some,
-                                       std::size_t limit) {
-  std::string content(limit + 1, '\0');
+Result<std::size_t> read_until_end_or_full(ReadSome&& read_some,
+                                           std::span<char> buffer) {
   std::size_t used = 0;
-  while (used < content.size()) {
-    Result<std::size_t> got =
-        read_some(std::span(content.data() + used, content.size() - used));
+  while (used < buffer.size()) {
+    Result<std::size_t> got = read_some(buffer.subspan(used));
     if (!got) {
       if (got.error().kind() == ErrorKind::Interrupted) continue;
       return std::unexpected(got.error());
@@ -94,8 +92,20 @@ Result<std::string> read_to_end_within(ReadSome&& read_some,
     if (*got == 0) break;
     used += *got;
   }
-  if (used > limit) return std::unexpected(NOT_A_SMALL_FILE_ERROR);
-  content.resize(used);
+  return used;
+}
+
+// Reads through a "read some" operation until the input ends, keeping at
+// most `limit` bytes: longer input fails with NOT_A_SMALL_FILE_ERROR, so a
+// file that grew after its size was checked is never read without bound.
+template <typename ReadSome>
+Result<std::string> read_to_end_within(ReadSome&& read_some,
+                                       std::size_t limit) {
+  std::string content(limit + 1, '\0');
+  Result<std::size_t> used = read_until_end_or_full(read_some, content);
+  if (!used) return std::unexpected(used.error());
+  if (*used > limit) return std::unexpected(NOT_A_SMALL_FILE_ERROR);
+  content.resize(*used);
   return content;
 }
 

@@ -1,18 +1,26 @@
-// The doctor's pure rules: its JSON strings (what every program reading
-// --json relies on) and its verdict on a live launch's log.
+// The doctor's own rules: its JSON strings (what every program reading
+// --json relies on), its verdict on a live launch's log, and its one reader
+// of files at the edges of its limits.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
 #include <string>
 
+#include "fake_platform.h"
 #include "json.h"
 #include "json_text.h"
 #include "launch_verdict.h"
+#include "system.h"
 
 namespace {
 
 using tavorin::doctor::HostRun;
 using tavorin::doctor::json_string;
 using tavorin::doctor::judge_live_launch;
+using tavorin::doctor::MAX_FILE_BYTES;
+using tavorin::doctor::read_file_bytes;
+using tavorin::testing::FakePlatform;
 
 TEST(DoctorJson, EveryTextReadsBackAsItWas) {
   const std::string texts[] = {
@@ -105,6 +113,54 @@ TEST(LaunchVerdict, AHostThatCannotStartSaysWhy) {
   EXPECT_FALSE(check.ok);
   EXPECT_NE(check.detail.find("Permission denied"), std::string::npos);
   EXPECT_NE(check.detail.find(run.command), std::string::npos);
+}
+
+// A file of the test's own, removed after it.
+class DoctorFiles : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::string pattern =
+        (std::filesystem::temp_directory_path() / "tavorin-doctor-XXXXXX")
+            .string();
+    ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
+    folder_ = pattern;
+    path_ = (folder_ / "com.tavorin.desktop.json").string();
+  }
+  void TearDown() override { std::filesystem::remove_all(folder_); }
+
+  void write(std::size_t size) {
+    std::ofstream(path_, std::ios::binary) << std::string(size, 'x');
+  }
+
+  std::filesystem::path folder_;
+  std::string path_;
+  FakePlatform os_;
+};
+
+TEST_F(DoctorFiles, AFileOfTheLimitIsReadWholeAndOneByteMoreIsAFinding) {
+  write(MAX_FILE_BYTES);
+  {
+    auto bytes = read_file_bytes(os_, path_);
+    ASSERT_TRUE(bytes.has_value()) << bytes.error().what;
+    EXPECT_EQ(bytes->view(), std::string(MAX_FILE_BYTES, 'x'));
+  }
+  EXPECT_TRUE(os_.live_blocks.empty()) << "the memory goes back";
+
+  write(MAX_FILE_BYTES + 1);
+  auto refused = read_file_bytes(os_, path_);
+  ASSERT_FALSE(refused.has_value());
+  EXPECT_EQ(refused.error().what.rfind(path_ + " is 1048577 bytes, ", 0), 0)
+      << refused.error().what;
+  EXPECT_EQ(refused.error().fix, "delete it and reinstall");
+}
+
+TEST_F(DoctorFiles, MemoryThePlatformCannotGiveIsAFindingNotAnAbort) {
+  write(300);
+  os_.block_limit = 0;
+  auto bytes = read_file_bytes(os_, path_);
+  ASSERT_FALSE(bytes.has_value());
+  EXPECT_EQ(bytes.error().what, "could not read " + path_ + ": out of memory");
+  EXPECT_FALSE(bytes.error().fix.empty());
 }
 
 }  // namespace

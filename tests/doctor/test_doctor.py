@@ -151,6 +151,35 @@ class LinuxDoctor(DoctorTestCase):
                                   "manifest: " + manifest, problem)
                 self.assert_fails(checks, "live_launch", "skipped")
 
+    def test_what_stands_where_the_manifest_belongs_is_named_not_read(self):
+        """A FIFO, a directory, a link to /dev/zero or a sparse file of 50 GB
+        in the manifest's place: each a finding within seconds, in a few MB
+        (the doctor runs under a 256 MB address-space cap)."""
+        manifest = self.manifest_path()
+        os.makedirs(os.path.dirname(manifest))
+        self.command = ["prlimit", f"--as={256 << 20}", DOCTOR]
+
+        def sparse(path):
+            with open(path, "wb") as f:
+                f.truncate(50 << 30)
+
+        cases = [(os.mkfifo, "is a FIFO, not a file"),
+                 (os.mkdir, "is a directory, not a file"),
+                 (lambda path: os.symlink("/dev/zero", path),
+                  "is a character device, not a file"),
+                 (sparse, f"is {50 << 30} bytes, far more than any manifest")]
+        for make, found in cases:
+            with self.subTest(found=found):
+                make(manifest)
+                started = time.monotonic()
+                status, checks = self.doctor("--browser", "chrome")
+                self.assertLess(time.monotonic() - started, 10)
+                (os.rmdir if os.path.isdir(manifest) else os.remove)(manifest)
+                self.assertEqual(status, 1)
+                self.assertTrue(checks["registration:chrome"]["ok"])
+                check = self.assert_fails(checks, "manifest:chrome", f"{manifest} {found}")
+                self.assertEqual(check["fix"], "delete it and reinstall")
+
     def test_usage_errors_and_help(self):
         for args in (["--bogus"], ["--browser", "opera"], ["--browser"]):
             done = self.run_doctor(*args)

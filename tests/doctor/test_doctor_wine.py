@@ -1,9 +1,9 @@
 """tavorin_doctor.exe under Wine: what only Windows has. The registry in
-each browser's order, a key naming a missing manifest, the policies that
-hide or block the host, the host started through cmd.exe and named pipes
-from a folder with letters outside ASCII, and "&" in the host's path. The
-manifest rules themselves are the same code as on Linux and are tested
-there.
+each browser's order, a key naming a missing manifest, or a device or a
+folder instead of one, the policies that hide or block the host, the host
+started through cmd.exe and named pipes from a folder with letters outside
+ASCII, and "&" in the host's path. The manifest rules themselves are the
+same code as on Linux and are tested there.
 
 Settings from the environment (CTest sets them):
   TAVORIN_DOCTOR_EXE   build/windows/tavorin_doctor.exe
@@ -102,6 +102,17 @@ class WindowsDoctor(DoctorTestCase):
                                   "which does not exist")
         self.assertIn(host_key("chrome"), check["fix"])
         self.assertNotIn("manifest:chrome", checks)
+
+    def test_a_key_naming_a_device_or_a_folder_is_named_not_read(self):
+        folder = windows_path(self.root)
+        for target, kind in (("NUL", "a device"), (folder, "a folder")):
+            with self.subTest(target=target):
+                self.reg("add", host_key("chrome"), "/ve", "/d", target, "/f")
+                status, checks = self.doctor("--browser", "chrome")
+                self.assertEqual(status, 1)
+                check = self.assert_fails(checks, "manifest:chrome",
+                                          f"{target} is {kind}, not a file")
+                self.assertIn("install again", check["fix"])
 
     def test_policies_that_hide_or_block_the_host(self):
         self.install("/browser", "chrome")

@@ -26,10 +26,11 @@ void append(std::vector<Check>& checks, std::vector<Check> more) {
 // the finding once, and a pointer to it after that.
 class ManifestFindings {
  public:
-  ManifestFinding check(const Browser& browser, const std::string& path) {
+  ManifestFinding check(Platform& os, const Browser& browser,
+                        const std::string& path) {
     auto seen = findings_.find(path);
     if (seen == findings_.end()) {
-      return findings_.emplace(path, check_winning_manifest(browser, path))
+      return findings_.emplace(path, check_winning_manifest(os, browser, path))
           .first->second;
     }
     // The stored finding is the first browser's.
@@ -109,7 +110,7 @@ Report examine(Platform& os, std::span<const Browser* const> browsers) {
     const RegistrationPlace* winner = registration.winner();
     if (winner == nullptr || !winner->manifest_exists) continue;
     ManifestFinding finding =
-        manifests.check(*registration.browser, *winner->manifest_path);
+        manifests.check(os, *registration.browser, *winner->manifest_path);
     report.checks.push_back(finding.check);
     // The first browser that would start a host names the one to try.
     if (!host && finding.host &&

@@ -45,21 +45,22 @@ std::string problem_line(const ManifestProblem& problem) {
 
 }  // namespace
 
-ManifestFinding check_winning_manifest(const native_messaging::Browser& browser,
+ManifestFinding check_winning_manifest(Platform& os,
+                                       const native_messaging::Browser& browser,
                                        const std::string& manifest_path) {
   ManifestFinding finding;
   Check& check = finding.check;
   check = make_check("manifest:" + std::string(browser.name),
                      "Manifest for " + std::string(browser.title),
                      "manifest: " + manifest_path, &browser);
-  auto bytes = read_file_bytes(manifest_path);
+  auto bytes = read_file_bytes(os, manifest_path);
   if (!bytes) {
-    check.add_line("problem: cannot read it: " + bytes.error());
-    check.fix = "make " + manifest_path + " readable, or install again";
+    check.add_line("problem: " + bytes.error().what);
+    check.fix = bytes.error().fix;
     return finding;
   }
   native_messaging::ManifestCheck read = native_messaging::check_manifest(
-      *bytes, native_messaging::HOST_NAME, THIS_SYSTEM);
+      bytes->view(), native_messaging::HOST_NAME, THIS_SYSTEM);
   std::vector<ManifestProblem> problems = std::move(read.problems);
   std::string program;
   if (read.manifest) {

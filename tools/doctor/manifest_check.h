@@ -6,6 +6,10 @@
 #include "browsers.h"
 #include "check.h"
 
+namespace tavorin {
+class Platform;
+}
+
 namespace tavorin::doctor {
 
 // The host a valid registration names, and the extension the browser would
@@ -22,7 +26,8 @@ struct ManifestFinding {
 
 // Reads the manifest a browser's registration names as the browser does, and
 // looks at the program it names as the browser is about to start it.
-ManifestFinding check_winning_manifest(const native_messaging::Browser& browser,
+ManifestFinding check_winning_manifest(Platform& os,
+                                       const native_messaging::Browser& browser,
                                        const std::string& manifest_path);
 
 }  // namespace tavorin::doctor

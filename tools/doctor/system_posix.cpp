@@ -2,12 +2,24 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <cerrno>
-#include <cstring>
-
+#include "platform/posix/file_descriptor.h"
 #include "system.h"
 
 namespace tavorin::doctor {
+
+namespace {
+
+std::string_view other_kind(mode_t mode) {
+  if (S_ISREG(mode)) return {};
+  if (S_ISDIR(mode)) return "a directory";
+  if (S_ISFIFO(mode)) return "a FIFO";
+  if (S_ISSOCK(mode)) return "a socket";
+  if (S_ISCHR(mode)) return "a character device";
+  if (S_ISBLK(mode)) return "a block device";
+  return "a special file";
+}
+
+}  // namespace
 
 using native_messaging::ManifestProblem;
 
@@ -16,25 +28,24 @@ bool path_exists(const std::string& path) {
   return ::stat(path.c_str(), &info) == 0;
 }
 
-std::expected<std::string, std::string> read_file_bytes(
-    const std::string& path) {
-  int file = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (file < 0) return std::unexpected(std::strerror(errno));
-  std::string bytes;
-  char chunk[4096];
-  for (;;) {
-    ssize_t got = ::read(file, chunk, sizeof chunk);
-    if (got < 0 && errno == EINTR) continue;
-    if (got < 0) {
-      std::string why = std::strerror(errno);
-      ::close(file);
-      return std::unexpected(why);
-    }
-    if (got == 0) break;
-    bytes.append(chunk, static_cast<std::size_t>(got));
+std::expected<FileBytes, UnreadableFile> read_file_bytes(
+    Platform& os, const std::string& path) {
+  // Without O_NONBLOCK, opening a FIFO waits for a writer that may never
+  // come; the kind of file is checked once it is open, before any read.
+  FileDescriptor file(
+      ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+  if (!file.is_open()) {
+    return std::unexpected(cannot_read(os, path, last_error()));
   }
-  ::close(file);
-  return bytes;
+  struct stat info {};
+  if (::fstat(file.get(), &info) != 0) {
+    return std::unexpected(cannot_read(os, path, last_error()));
+  }
+  FileNature nature{other_kind(info.st_mode),
+                    static_cast<std::uint64_t>(info.st_size)};
+  return read_small_file(os, path, nature, [&](std::span<char> buffer) {
+    return read_fd(file.get(), buffer);
+  });
 }
 
 std::string resolve_host_path(const std::string&, const std::string& path) {

@@ -1,7 +1,9 @@
 #include <windows.h>
 
+#include "platform/windows/error_codes.h"
+#include "platform/windows/file_sharing.h"
+#include "platform/windows/owned_handle.h"
 #include "system.h"
-#include "windows/file_bytes.h"
 #include "windows/launch.h"
 #include "windows/wide.h"
 
@@ -13,19 +15,37 @@ using native_messaging::ManifestProblem;
 using native_messaging::narrow;
 using native_messaging::widen;
 
-std::string error_text(DWORD code) {
-  wchar_t* message = nullptr;
-  DWORD length = FormatMessageW(
-      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
-          FORMAT_MESSAGE_IGNORE_INSERTS,
-      nullptr, code, 0, reinterpret_cast<wchar_t*>(&message), 0, nullptr);
-  std::wstring text = length > 0 ? std::wstring(message, length) : L"";
-  LocalFree(message);
-  while (!text.empty() && (text.back() == L'\n' || text.back() == L'\r' ||
-                           text.back() == L' ')) {
-    text.pop_back();
+std::string_view other_kind(HANDLE file) {
+  switch (GetFileType(file)) {
+    case FILE_TYPE_DISK: break;
+    case FILE_TYPE_CHAR: return "a device";
+    case FILE_TYPE_PIPE: return "a pipe";
+    default: return "a special file";
   }
-  return narrow(text) + " (error " + std::to_string(code) + ")";
+  BY_HANDLE_FILE_INFORMATION information{};
+  if (GetFileInformationByHandle(file, &information) != 0 &&
+      (information.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+    return "a folder";
+  }
+  return {};
+}
+
+// A size the system cannot tell reads as none: the read stops at the limit
+// all the same.
+std::uint64_t size_of(HANDLE file) {
+  LARGE_INTEGER size{};
+  if (GetFileSizeEx(file, &size) == 0 || size.QuadPart < 0) return 0;
+  return static_cast<std::uint64_t>(size.QuadPart);
+}
+
+Result<std::size_t> read_some(HANDLE file, std::span<char> buffer) {
+  DWORD got = 0;
+  // The buffer is never larger than MAX_FILE_BYTES and one byte.
+  if (!ReadFile(file, buffer.data(), static_cast<DWORD>(buffer.size()), &got,
+                nullptr)) {
+    return std::unexpected(last_error());
+  }
+  return got;
 }
 
 // The browser starts the host through cmd.exe, which reads an "&" outside
@@ -44,11 +64,21 @@ bool path_exists(const std::string& path) {
   return GetFileAttributesW(widen(path).c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
-std::expected<std::string, std::string> read_file_bytes(
-    const std::string& path) {
-  auto bytes = native_messaging::read_file_bytes(widen(path));
-  if (!bytes) return std::unexpected(error_text(bytes.error()));
-  return *std::move(bytes);
+std::expected<FileBytes, UnreadableFile> read_file_bytes(
+    Platform& os, const std::string& path) {
+  // Backup semantics let a folder open, so that it is named as one; a
+  // device (CON, NUL) or a pipe opens at once and is refused before any
+  // read.
+  OwnedHandle file(CreateFileW(widen(path).c_str(), GENERIC_READ,
+                               SHARE_EVERYTHING, nullptr, OPEN_EXISTING,
+                               FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+  if (!file.is_open()) {
+    return std::unexpected(cannot_read(os, path, last_error()));
+  }
+  FileNature nature{other_kind(file.get()), size_of(file.get())};
+  return read_small_file(os, path, nature, [&](std::span<char> buffer) {
+    return read_some(file.get(), buffer);
+  });
 }
 
 std::string resolve_host_path(const std::string& manifest_path,

@@ -1,6 +1,7 @@
 #include "json.h"
 
 #include <cstdint>
+#include <utility>
 
 #include "text/utf8.h"
 #include "text/utf8_encode.h"
@@ -8,9 +9,6 @@
 namespace tavorin::native_messaging {
 
 namespace {
-
-// Deeper nesting is no manifest: refuse it rather than recurse without end.
-constexpr int MAX_DEPTH = 64;
 
 class Parser {
  public:
@@ -58,8 +56,8 @@ class Parser {
     return true;
   }
 
+  // `depth` counts the arrays and objects around the value.
   bool parse_value(JsonValue& value, int depth) {
-    if (depth > MAX_DEPTH) return fail("nested too deeply");
     switch (peek()) {
       case '{': return parse_object(value, depth);
       case '[': return parse_array(value, depth);
@@ -79,6 +77,7 @@ class Parser {
   }
 
   bool parse_object(JsonValue& value, int depth) {
+    if (depth >= MAX_JSON_NESTING) return fail("nested too deeply");
     value.kind = JsonValue::Kind::Object;
     ++at_;
     skip_blanks();
@@ -103,6 +102,7 @@ class Parser {
   }
 
   bool parse_array(JsonValue& value, int depth) {
+    if (depth >= MAX_JSON_NESTING) return fail("nested too deeply");
     value.kind = JsonValue::Kind::Array;
     ++at_;
     skip_blanks();
