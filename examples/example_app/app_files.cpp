@@ -29,10 +29,12 @@ bool set_path(char (&target)[PATH_CAPACITY], const std::string& dir,
 }
 
 // A path stays set only once its file has been written, so the app removes
-// its own files and never one that someone else left there.
+// its own files and never one that someone else left there. The lock file
+// goes first: a host that starts meanwhile then says at once that the app is
+// not running, instead of trying a port that is about to close.
 void remove_files() {
-  if (port_path[0] != '\0') ::unlink(port_path);
   if (lock_path[0] != '\0') ::unlink(lock_path);
+  if (port_path[0] != '\0') ::unlink(port_path);
 }
 
 extern "C" void stop_on_signal(int) {
@@ -108,7 +110,9 @@ Recorder::~Recorder() {
 }
 
 void Recorder::record(std::string_view bytes) {
-  if (fd_ >= 0) write_all(fd_, bytes);
+  if (fd_ < 0) return;
+  std::lock_guard<std::mutex> one_line_at_a_time(mutex_);
+  write_all(fd_, bytes);
 }
 
 }  // namespace tavorin::example

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <mutex>
 #include <string>
 #include <string_view>
 
@@ -28,7 +29,8 @@ class AppFiles {
 };
 
 // Appends every received line, raw, to a file, so that a test can see byte
-// for byte what reached the app. Each line is written through at once.
+// for byte what reached the app. Each line is written through at once and
+// whole, whichever conversation it comes from.
 class Recorder {
  public:
   explicit Recorder(const std::string& path);
@@ -42,6 +44,7 @@ class Recorder {
  private:
   bool enabled_;
   int fd_ = -1;
+  std::mutex mutex_;
 };
 
 // Writes all bytes to a file descriptor; false when it fails.

@@ -15,7 +15,8 @@ import time
 import unittest
 
 from doctor_run import (CLEAN_END, HOST_NAME, LINUX_FOLDERS, ROOT, TEST_EXTENSION,
-                        DoctorTestCase, refusing_port)
+                        DoctorTestCase, make_stranger, refusing_port,
+                        stranger_listens)
 
 DOCTOR = os.environ.get("TAVORIN_DOCTOR", os.path.join(ROOT, "build/native/tavorin_doctor"))
 SHIM = os.environ.get("TAVORIN_SHIM", os.path.join(ROOT, "build/native/tavorin_shim"))
@@ -112,6 +113,34 @@ class LinuxDoctor(DoctorTestCase):
                 if port_text:
                     self.assertIn(port_file, reachable["fix"])
                 self.assert_fails(checks, "live_launch", "All connection attempts failed")
+
+    def test_another_users_files_and_listener_are_named_with_their_fix(self):
+        """What the host's log cannot say: in a directory every user can
+        write, another user's lock file looks like none, and their listener
+        like nobody listening."""
+        stranger = make_stranger()
+        if stranger is None:
+            self.skipTest("needs root to make a second user (useradd)")
+        self.install("chrome")
+        os.chmod(self.temp, 0o1777)
+        self.wait_for_free_fallback_ports()
+        stranger_listens(self, stranger, 7878)
+        lock = self.temp_file("tavorin_app_instance.lock")
+        port_file = self.temp_file("tavorin_port.txt", b"7878")
+        for path in (lock, port_file):
+            os.chown(path, stranger.pw_uid, stranger.pw_gid)
+        owner = f"{stranger.pw_name} (uid {stranger.pw_uid})"
+        ignored = ": ignored: it belongs to another user, " + owner
+        status, checks = self.doctor("--browser", "chrome")
+        self.assertEqual(status, 1)
+        running = self.assert_fails(checks, "app_running", lock + ignored)
+        self.assertIn("not as " + owner, running["fix"])
+        reachable = self.assert_fails(checks, "app_reachable", port_file + ignored,
+                                      "port 7878: a program of another user listens",
+                                      f"port 7878 is held by a program of {owner}")
+        self.assertIn(port_file, reachable["fix"])
+        self.assertIn(f"have {owner} or an administrator stop the program on port 7878",
+                      reachable["fix"])
 
     def test_a_host_that_never_ends_is_stopped_with_what_it_started(self):
         script = os.path.join(self.root, "stuck host")

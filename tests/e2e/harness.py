@@ -11,6 +11,7 @@ Settings come from the environment (CTest sets them):
 """
 
 import os
+import pwd
 import select
 import shutil
 import socket
@@ -228,6 +229,38 @@ class HostSession:
 
 
 FALLBACK_PORTS = range(7878, 7883)
+STRANGER = "tavorin-stranger"
+
+
+def make_stranger():
+    """A second user of the machine, made for the test when it runs as
+    root; None otherwise."""
+    if os.geteuid() != 0 or not shutil.which("useradd"):
+        return None
+    try:
+        return pwd.getpwnam(STRANGER)
+    except KeyError:
+        pass
+    subprocess.run(["useradd", "--system", "--no-create-home", "--shell",
+                    "/usr/sbin/nologin", STRANGER], check=True,
+                   capture_output=True)
+    return pwd.getpwnam(STRANGER)
+
+
+def stranger_listens(test, stranger, port=0):
+    """A listener of the stranger's on 127.0.0.1, until the test ends: a
+    child that takes the user's id before it binds. Returns its port."""
+    listener = subprocess.Popen(
+        ["/usr/bin/python3", "-c",
+         "import socket,sys\n"
+         f"s=socket.create_server(('127.0.0.1', {port}))\n"
+         "print(s.getsockname()[1], flush=True)\n"
+         "while True:\n c,_=s.accept(); c.recv(1 << 20); c.sendall(b'{\"stolen\":1}\\n')\n"],
+        user=stranger.pw_uid, stdout=subprocess.PIPE)
+    test.addCleanup(listener.stdout.close)
+    test.addCleanup(listener.wait)
+    test.addCleanup(listener.kill)
+    return int(listener.stdout.readline())
 
 
 def port_in_use(port):

@@ -8,15 +8,13 @@ Owns 127.0.0.1 ports 7878-7882 (the app listens on 7878 without a port
 file), like test_fallback."""
 
 import os
-import pwd
-import shutil
 import subprocess
 import unittest
 
 import frames
 from frames import CHANNELS_READY, STARTUP, detected
 from harness import (MARKER, PORT_FILE, ExampleApp, HostTestCase, echo,
-                     scratch_folder)
+                     make_stranger, scratch_folder, stranger_listens)
 
 MESSAGE = b'{"n":1}'
 # The host alone takes about 2.5 MB natively; Wine itself takes far more,
@@ -24,7 +22,6 @@ MESSAGE = b'{"n":1}'
 PEAK_KIB = {"native": 16 * 1024, "wine": 400 * 1024}
 # Every case here connects at the first attempt: nothing may hold it up.
 USUAL_SECONDS = 5
-STRANGER = "tavorin-stranger"
 
 
 def peak_kib(pid):
@@ -104,21 +101,6 @@ class PlantedFiles(HostTestCase):
             self.assertEqual(f.read(), b"precious")
 
 
-def make_stranger():
-    """A second user of the machine, made for the test when it runs as
-    root; None otherwise."""
-    if os.geteuid() != 0 or not shutil.which("useradd"):
-        return None
-    try:
-        return pwd.getpwnam(STRANGER)
-    except KeyError:
-        pass
-    subprocess.run(["useradd", "--system", "--no-create-home", "--shell",
-                    "/usr/sbin/nologin", STRANGER], check=True,
-                   capture_output=True)
-    return pwd.getpwnam(STRANGER)
-
-
 class StrangerInASharedDirectory(HostTestCase):
     """/tmp, as every user shares it: here a private directory with the
     same mode (1777), so the test needs neither /tmp nor a second login."""
@@ -142,17 +124,7 @@ class StrangerInASharedDirectory(HostTestCase):
         os.chown(self.path(name), self.stranger.pw_uid, self.stranger.pw_gid)
 
     def stranger_listens(self, port=0):
-        """A listener of the stranger's: a child that takes the user's id
-        before it binds."""
-        listener = subprocess.Popen(
-            ["/usr/bin/python3", "-c",
-             "import socket,sys\n"
-             f"s=socket.create_server(('127.0.0.1', {port}))\n"
-             "print(s.getsockname()[1], flush=True)\n"
-             "while True:\n c,_=s.accept(); c.recv(1 << 20); c.sendall(b'{\"stolen\":1}\\n')\n"],
-            user=self.stranger.pw_uid, stdout=subprocess.PIPE)
-        self.addCleanup(listener.kill)
-        return int(listener.stdout.readline())
+        return stranger_listens(self, self.stranger, port)
 
     def test_a_strangers_lock_file_is_no_sign_of_the_app(self):
         self.as_stranger("tavorin_app_instance.lock")

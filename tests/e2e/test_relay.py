@@ -113,6 +113,25 @@ class Answers(RelayTestCase):
         self.assertEqual(loop[7:], loop_end(2))
 
 
+class SeveralHosts(HostTestCase):
+    """Each browser connection is a host process of its own: the app answers
+    both while the other's connection stays open."""
+
+    def test_two_hosts_at_once_are_each_answered_in_time(self):
+        self.start_app("--mode", "prod", "--slow", 1000)
+        first, second = self.session(), self.session()
+        started = time.monotonic()
+        first.send(b"[1]")
+        second.send(b"[2]")
+        self.assertEqual(second.receive(), echo(b"[2]"))
+        self.assertEqual(first.receive(), echo(b"[1]"))
+        # One after the other, the second would wait for the first host to
+        # end, or give up after 5 s.
+        self.assertLess(time.monotonic() - started, 4)
+        for host in (first, second):
+            self.assertEqual(host.finish().status, 0)
+
+
 class NoSendDelay(HostTestCase):
     """The host sends a message and its line feed as two writes; without
     TCP_NODELAY the second waits for the app's delayed acknowledgement, tens

@@ -9,8 +9,10 @@
 #include "app_link/loopback_connection.h"
 #include "app_link/port_file.h"
 #include "log/error_text.h"
+#include "owners.h"
 #include "platform/platform.h"
 #include "platform/temp_path.h"
+#include "system.h"
 #include "text/quoted_path.h"
 
 namespace tavorin::doctor {
@@ -20,15 +22,20 @@ namespace {
 // Enough of a port file to recognise it; a longer one is no port anyway.
 constexpr std::size_t SHOWN_PORT_TEXT = 40;
 
+// Each file may be there and yet absent by the host's rules: on Linux,
+// another user's in a directory other users can write, where anyone can
+// plant one. `stranger` then says whose it is.
 struct LockFile {
   std::string path;
   bool present = false;
+  std::optional<Owner> stranger;
 };
 
 struct PortFile {
   std::string path;
   std::string status;  // what its content means, for the report
   std::optional<std::uint16_t> port;
+  std::optional<Owner> stranger;
 };
 
 struct PortProbe {
@@ -36,6 +43,7 @@ struct PortProbe {
   bool from_file;
   bool accepts;
   bool foreign;  // a listener of another user, which the host passes over
+  std::optional<Owner> owner;
   std::string refusal;
 };
 
@@ -53,20 +61,56 @@ struct AppState {
     }
     return nullptr;
   }
+  const PortProbe* foreign_listener() const {
+    for (const PortProbe& probe : probes) {
+      if (probe.foreign) return &probe;
+    }
+    return nullptr;
+  }
+  const LockFile* strangers_lock() const {
+    if (dev_lock.stranger) return &dev_lock;
+    if (prod_lock.stranger) return &prod_lock;
+    return nullptr;
+  }
   const std::string& lock_path() const {
     return prod_lock.present ? prod_lock.path : dev_lock.path;
   }
 };
 
+// The owner of a file the host does not see although it is there: the
+// host's rules say whether it sees it, the browser's plain view of the file
+// system whether it is there at all, and the system whose it is.
+std::optional<Owner> ignored_strangers_file(Platform& os,
+                                            const std::string& path) {
+  if (os.path_exists(path) || !path_exists(path)) return std::nullopt;
+  std::optional<Owner> owner = file_owner(path);
+  if (!owner || !owner->stranger) return std::nullopt;
+  return owner;
+}
+
+std::string whose(const std::optional<Owner>& owner) {
+  return owner ? owner->name : "another user";
+}
+
+std::string ignored_text(const Owner& stranger) {
+  return "ignored: it belongs to another user, " + stranger.name;
+}
+
 LockFile find_lock(Platform& os, const std::string& directory,
                    std::string_view name) {
-  LockFile lock{join_path(directory, name), false};
+  LockFile lock{join_path(directory, name), false, std::nullopt};
   lock.present = os.path_exists(lock.path);
+  if (!lock.present) lock.stranger = ignored_strangers_file(os, lock.path);
   return lock;
 }
 
 PortFile read_port(Platform& os, const std::string& directory) {
-  PortFile file{join_path(directory, PORT_FILE), "", std::nullopt};
+  PortFile file{join_path(directory, PORT_FILE), "", std::nullopt,
+                ignored_strangers_file(os, join_path(directory, PORT_FILE))};
+  if (file.stranger) {
+    file.status = ignored_text(*file.stranger);
+    return file;
+  }
   Result<std::string> content =
       os.read_text_file(file.path, MAX_PORT_FILE_SIZE);
   if (!content && content.error().kind() == ErrorKind::NotFound) {
@@ -84,16 +128,27 @@ PortFile read_port(Platform& os, const std::string& directory) {
   return file;
 }
 
+bool refused_as_foreign(const IoError& error) {
+  return error.kind() == FOREIGN_LISTENER_ERROR.kind() &&
+         error.message() == FOREIGN_LISTENER_ERROR.message();
+}
+
+// A listener of another user is never the app's: where the host checks the
+// owner it refuses the connection, and where the system names the owner
+// the doctor holds a listener the host accepted to the same rule.
 PortProbe probe(Platform& os, std::uint16_t port, bool from_file) {
-  PortProbe result{port, from_file, false, false, {}};
+  PortProbe result{port, from_file, false, false, std::nullopt, {}};
   // Closed as soon as it opens: the app sees a connection end unused.
   Result<Socket> connection = open_loopback_connection(os, port);
-  result.accepts = connection.has_value();
-  if (connection) return result;
+  if (connection) {
+    result.owner = listener_owner(port);
+    result.foreign = result.owner && result.owner->stranger;
+    result.accepts = !result.foreign;
+    return result;
+  }
   result.refusal = error_text(os, connection.error());
-  result.foreign =
-      connection.error().kind() == FOREIGN_LISTENER_ERROR.kind() &&
-      connection.error().message() == FOREIGN_LISTENER_ERROR.message();
+  result.foreign = refused_as_foreign(connection.error());
+  if (result.foreign) result.owner = listener_owner(port);
   return result;
 }
 
@@ -118,7 +173,16 @@ std::string fallback_ports_text() {
 }
 
 std::string lock_line(const LockFile& lock) {
+  if (lock.stranger) return lock.path + ": " + ignored_text(*lock.stranger);
   return lock.path + ": " + (lock.present ? "present" : "absent");
+}
+
+std::string strangers_lock_fix(const AppState& app, const LockFile& lock) {
+  return "run the Tavorin Desktop App as this user, not as " +
+         lock.stranger->name + ": in " + app.directory +
+         ", which other users can write, the host ignores their files; if " +
+         lock.stranger->name +
+         " runs no app, have them or an administrator delete " + lock.path;
 }
 
 Check running_check(const AppState& app) {
@@ -128,6 +192,10 @@ Check running_check(const AppState& app) {
                      lock_line(app.dev_lock) + "\n" + lock_line(app.prod_lock));
   check.ok = app.locked();
   if (check.ok) return check;
+  if (const LockFile* lock = app.strangers_lock()) {
+    check.fix = strangers_lock_fix(app, *lock);
+    return check;
+  }
   const PortProbe* answering = app.answering();
   if (answering != nullptr) {
     check.add_line("yet port " + std::to_string(answering->port) +
@@ -147,17 +215,40 @@ std::string probe_line(const PortProbe& probe) {
   std::string line = "port " + std::to_string(probe.port);
   if (probe.from_file) line += " (from the port file)";
   if (probe.accepts) return line + ": accepts a connection";
-  if (probe.foreign) {
-    return line +
-           ": another user's program listens here, which the host "
-           "never talks to";
-  }
+  if (probe.foreign) return line + ": a program of another user listens";
   return line + ": nobody listens (" + probe.refusal + ")";
+}
+
+// Another user's port file or listener stands where the app's should: the
+// host never trusts either, so only the app run as this user helps.
+void explain_strangers(const AppState& app, Check& check) {
+  const PortFile& file = app.port_file;
+  std::string fix;
+  if (file.stranger) {
+    fix =
+        "run the Tavorin Desktop App as this user, so that it writes a "
+        "port file of its own; if " +
+        file.stranger->name +
+        " runs no app, have them or an administrator delete " + file.path;
+  }
+  if (const PortProbe* foreign = app.foreign_listener()) {
+    std::string port = std::to_string(foreign->port);
+    check.add_line("port " + port + " is held by a program of " +
+                   whose(foreign->owner) +
+                   ", to which the host never sends a message");
+    fix += (fix.empty() ? "" : "; ") + std::string("have ") +
+           whose(foreign->owner) +
+           " or an administrator stop the program on port " + port +
+           ", and run the Tavorin Desktop App as this user";
+  }
+  check.fix = fix;
 }
 
 void explain_unreachable(const AppState& app, Check& check) {
   const PortFile& file = app.port_file;
-  if (!app.locked()) {
+  if (file.stranger || app.foreign_listener() != nullptr) {
+    explain_strangers(app, check);
+  } else if (!app.locked()) {
     check.add_line("nothing listens: the app is not running");
     check.fix = "start the Tavorin Desktop App (as this user)";
   } else if (file.port) {
