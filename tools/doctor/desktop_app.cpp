@@ -141,14 +141,14 @@ PortProbe probe(Platform& os, std::uint16_t port, bool from_file) {
   // Closed as soon as it opens: the app sees a connection end unused.
   Result<Socket> connection = open_loopback_connection(os, port);
   if (connection) {
-    result.owner = listener_owner(port);
+    result.owner = listener_owner(os, port);
     result.foreign = result.owner && result.owner->stranger;
     result.accepts = !result.foreign;
     return result;
   }
   result.refusal = error_text(os, connection.error());
   result.foreign = refused_as_foreign(connection.error());
-  if (result.foreign) result.owner = listener_owner(port);
+  if (result.foreign) result.owner = listener_owner(os, port);
   return result;
 }
 

@@ -4,6 +4,10 @@
 #include <optional>
 #include <string>
 
+namespace tavorin {
+class Platform;
+}
+
 namespace tavorin::doctor {
 
 // Whose are the files and listeners the host finds. Whether the host passes
@@ -23,6 +27,6 @@ std::optional<Owner> file_owner(const std::string& path);
 
 // The owner of the program that listens on 127.0.0.1 at the port, or nothing
 // when the system does not say.
-std::optional<Owner> listener_owner(std::uint16_t port);
+std::optional<Owner> listener_owner(Platform& os, std::uint16_t port);
 
 }  // namespace tavorin::doctor

@@ -38,11 +38,11 @@ constexpr std::string_view LISTENING = "0A";
 // The uid column of the listener on the port in one of the kernel's tables
 // (/proc/net/tcp, /proc/net/tcp6): sl, local address:port, remote, state,
 // queues, timer, retransmits, uid, ...
-std::optional<uid_t> listener_uid_in(const std::string& table,
+std::optional<uid_t> listener_uid_in(Platform& os, const std::string& table,
                                      std::uint16_t port) {
-  std::expected<std::string, std::string> text = read_file_bytes(table);
+  auto text = read_file_bytes(os, table);
   if (!text) return std::nullopt;
-  std::istringstream lines(*text);
+  std::istringstream lines{std::string(text->view())};
   std::string line;
   std::getline(lines, line);  // the column names
   while (std::getline(lines, line)) {
@@ -79,9 +79,9 @@ std::optional<Owner> file_owner(const std::string& path) {
   return owner_of(info.st_uid);
 }
 
-std::optional<Owner> listener_owner(std::uint16_t port) {
+std::optional<Owner> listener_owner(Platform& os, std::uint16_t port) {
   for (const char* table : {"/proc/net/tcp", "/proc/net/tcp6"}) {
-    if (std::optional<uid_t> uid = listener_uid_in(table, port)) {
+    if (std::optional<uid_t> uid = listener_uid_in(os, table, port)) {
       return owner_of(*uid);
     }
   }

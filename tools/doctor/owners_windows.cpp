@@ -8,6 +8,8 @@ std::optional<Owner> file_owner(const std::string&) { return std::nullopt; }
 
 // Not looked up yet: GetExtendedTcpTable (TCP_TABLE_OWNER_PID_LISTENER)
 // names the listener's process, and that process's token its user.
-std::optional<Owner> listener_owner(std::uint16_t) { return std::nullopt; }
+std::optional<Owner> listener_owner(Platform&, std::uint16_t) {
+  return std::nullopt;
+}
 
 }  // namespace tavorin::doctor
