@@ -6,20 +6,30 @@ rem                       [/path C:\full\path\tavorin_shim.exe] EXTENSION_ID [EX
 rem
 rem Writes the host manifest com.tavorin.desktop.json next to this script and
 rem points each browser's NativeMessagingHosts key at it (HKCU, or HKLM with
-rem /machine). /uninstall removes the keys, and the manifest when every
-rem browser is uninstalled. Idempotent: running it twice leaves the same keys
-rem and file.
+rem /machine), in the 64-bit registry view whichever cmd.exe runs it. Brave
+rem reads Chromium's key, so "brave" registers there. /uninstall removes the
+rem keys, and the manifest when every browser is uninstalled. Idempotent:
+rem running it twice leaves the same keys and file.
 rem
 rem Plain cmd on purpose: nothing beyond what every Windows has. Written
-rem without delayed expansion or "call ... ||", which some cmd versions lack.
-setlocal
+rem without delayed expansion (a "!" in a path would vanish) or
+rem "call ... ||", which some cmd versions lack.
+setlocal EnableExtensions DisableDelayedExpansion
+
+rem This script's own folder, taken once before any shift: cmd.exe's shift
+rem moves %%0 too, and on Windows %%~dp0 is then worked out from whatever
+rem argument took its place when that one starts with a quote, so
+rem '/path "D:\My Apps\tavorin_shim.exe"' would make D:\My Apps\ look like
+rem this script's folder. (Wine's cmd does not do this; the tests cannot
+rem show it.)
+set "SCRIPT_DIR=%~dp0"
 
 set HOST_NAME=com.tavorin.desktop
 set HIVE=HKCU
 set ACTION=install
 set BROWSERS=
-set "HOST_PATH=%~dp0tavorin_shim.exe"
-set "MANIFEST=%~dp0%HOST_NAME%.json"
+set "HOST_PATH=%SCRIPT_DIR%tavorin_shim.exe"
+set "MANIFEST=%SCRIPT_DIR%%HOST_NAME%.json"
 set ORIGINS=
 set IDS=
 set COUNT=0
@@ -68,8 +78,9 @@ goto parse
 :parsed
 set ALL_BROWSERS=
 if "%BROWSERS%"=="" set BROWSERS=all
+rem Brave reads Chromium's key: chromium stands for it in "all".
 if /i "%BROWSERS: =%"=="all" (
-  set BROWSERS=chrome chromium edge brave
+  set BROWSERS=chrome chromium edge
   set ALL_BROWSERS=1
 )
 
@@ -100,17 +111,18 @@ for %%F in ("%HOST_PATH%") do (
   set "HOST_DIR=%%~dpF"
   set "HOST_FILE=%%~nxF"
 )
-rem The browser starts a host through cmd.exe, and cmd reads an & in the
-rem host's path as the end of the command: such a host never starts.
+rem Current Chrome and Edge quote the host's path whole on the cmd.exe line
+rem they start it with, but browsers from before 2024 ran "cmd /c" without
+rem /s, which cut the path at an "&". Refused, as costing nobody much.
 if not "%HOST_DIR:&=%"=="%HOST_DIR%" (
-  echo install-windows.cmd: the host's folder contains "&", from which the browser cannot start it; move it to a folder without "&": "%HOST_DIR%" 1>&2
+  echo install-windows.cmd: the host's folder contains "&", at which browsers released before 2024 cut its path when they start it; move it to a folder without "&": "%HOST_DIR%" 1>&2
   exit /b 2
 )
 
 rem Beside the manifest the host is named by its file name alone, which the
 rem browser resolves against the manifest's folder, so the folder's name
 rem never has to be written into the file.
-if /i "%HOST_DIR%"=="%~dp0" if /i "%HOST_FILE%"=="tavorin_shim.exe" (
+if /i "%HOST_DIR%"=="%SCRIPT_DIR%" if /i "%HOST_FILE%"=="tavorin_shim.exe" (
   call :write_plain_manifest
   goto registered_manifest
 )
@@ -179,11 +191,16 @@ set "JS=%TEMP%\tavorin-manifest-%RANDOM%%RANDOM%.js"
 >> "%JS%" echo file.Write(lines.join(String.fromCharCode(13, 10)));
 >> "%JS%" echo file.Close();
 rem Written beside the manifest and then moved over it, so that a failure
-rem leaves the earlier manifest whole.
+rem leaves the earlier manifest whole. //E:JScript names the engine, so the
+rem script runs even where .js files are set to open in Notepad (a common
+rem hardening step). Wine's cscript knows no //E: and fails at once: the
+rem second try is for it, and on Windows it can only fail the same way.
 del "%MANIFEST%.new" 2>nul
-cscript //nologo "%JS%" "%MANIFEST%.new" "%HOST_NAME%" "%HOST_PATH%" %IDS% >nul
+cscript //nologo //E:JScript "%JS%" "%MANIFEST%.new" "%HOST_NAME%" "%HOST_PATH%" %IDS% >nul 2>&1
+if not exist "%MANIFEST%.new" cscript //nologo "%JS%" "%MANIFEST%.new" "%HOST_NAME%" "%HOST_PATH%" %IDS% >nul
 set STATUS=%errorlevel%
 del "%JS%" 2>nul
+if exist "%MANIFEST%.new" set STATUS=0
 if "%STATUS%"=="0" if exist "%MANIFEST%.new" (
   move /y "%MANIFEST%.new" "%MANIFEST%" >nul
   exit /b 0
@@ -194,16 +211,16 @@ exit /b 1
 
 :register
 call :key_of %1
-reg add "%KEY%" /ve /t REG_SZ /d "%MANIFEST%" /f >nul
+reg add "%KEY%" /ve /t REG_SZ /d "%MANIFEST%" /f /reg:64 >nul
 if errorlevel 1 exit /b 1
 echo registered %KEY%
 exit /b 0
 
 :unregister
 call :key_of %1
-reg query "%KEY%" >nul 2>&1
+reg query "%KEY%" /reg:64 >nul 2>&1
 if errorlevel 1 exit /b 0
-reg delete "%KEY%" /f >nul
+reg delete "%KEY%" /f /reg:64 >nul
 if errorlevel 1 exit /b 1
 echo removed %KEY%
 exit /b 0
@@ -213,7 +230,9 @@ set KEY=
 if /i "%1"=="chrome" set KEY=%HIVE%\Software\Google\Chrome\NativeMessagingHosts\%HOST_NAME%
 if /i "%1"=="chromium" set KEY=%HIVE%\Software\Chromium\NativeMessagingHosts\%HOST_NAME%
 if /i "%1"=="edge" set KEY=%HIVE%\Software\Microsoft\Edge\NativeMessagingHosts\%HOST_NAME%
-if /i "%1"=="brave" set KEY=%HIVE%\Software\BraveSoftware\Brave-Browser\NativeMessagingHosts\%HOST_NAME%
+rem Brave reads Chromium's key, then Chrome's, as every Chromium build other
+rem than Chrome does: it never looks under BraveSoftware.
+if /i "%1"=="brave" set KEY=%HIVE%\Software\Chromium\NativeMessagingHosts\%HOST_NAME%
 if defined KEY exit /b 0
 echo install-windows.cmd: unknown browser: %1 ^(chrome, chromium, edge, brave or all^) 1>&2
 exit /b 1

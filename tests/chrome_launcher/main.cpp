@@ -8,7 +8,14 @@
 //
 //   chrome_launcher.exe --browser chrome|chromium|edge|brave
 //                       [--origin chrome-extension://ID/] [--mode cmd|direct]
-//                       [--stderr parent|null|invalid]
+//                       [--stderr parent|null|invalid|console]
+//                       [--console-shows TEXT]
+//
+// --stderr console starts the host as Chrome does: no handle for cmd.exe,
+// and a new console, hidden. --console-shows then waits, once this program's
+// input has ended and before the host's does, until that console shows TEXT,
+// and writes what it shows last to standard error ("console showed:" or
+// "console never showed:").
 //
 // Exit status: the host's (through cmd.exe: cmd's, which is the host's),
 // or 70 when the browser would not find the host, 71 when it would refuse
@@ -22,6 +29,7 @@
 #include <string_view>
 
 #include "browsers.h"
+#include "console_view.h"
 #include "manifest.h"
 #include "windows/file_bytes.h"
 #include "windows/launch.h"
@@ -36,12 +44,14 @@ constexpr int NOT_FOUND = 70;
 constexpr int FORBIDDEN = 71;
 constexpr int FAILED_TO_START = 72;
 constexpr DWORD CONNECT_MS = 20000;
+constexpr DWORD CONSOLE_WAIT_MS = 20000;
 
 struct Options {
   const nm::Browser* browser = &nm::BROWSERS[0];
   std::string origin = "chrome-extension://gppkkhdhkkicmjpcgcpidfjhncllihef/";
   nm::LaunchMode mode = nm::LaunchMode::ThroughCmd;
   nm::ErrorStream error_stream = nm::ErrorStream::Parent;
+  std::string console_shows;
 };
 
 [[noreturn]] void refuse(int status, std::string_view message,
@@ -67,10 +77,13 @@ std::optional<Options> parse(int argc, wchar_t** argv) {
       options.mode =
           value == "cmd" ? nm::LaunchMode::ThroughCmd : nm::LaunchMode::Direct;
     } else if (name == L"--stderr") {
-      options.error_stream = value == "null" ? nm::ErrorStream::Null
-                             : value == "invalid"
-                                 ? nm::ErrorStream::InvalidHandle
-                                 : nm::ErrorStream::Parent;
+      options.error_stream =
+          value == "null"      ? nm::ErrorStream::Null
+          : value == "invalid" ? nm::ErrorStream::InvalidHandle
+          : value == "console" ? nm::ErrorStream::HiddenConsole
+                               : nm::ErrorStream::Parent;
+    } else if (name == L"--console-shows") {
+      options.console_shows = value;
     } else {
       return std::nullopt;
     }
@@ -84,8 +97,8 @@ std::optional<std::pair<nm::RegistryPlace, std::string>> find_registration(
     const nm::Browser& browser) {
   for (const nm::RegistryPlace& place : nm::registry_places(
            browser, nm::HOST_NAME, nm::user_hosts_allowed(browser))) {
-    if (std::optional<std::string> path = nm::read_manifest_path(place)) {
-      return std::pair(place, *path);
+    if (std::optional<nm::RegistryText> path = nm::read_manifest_path(place)) {
+      return std::pair(place, path->value);
     }
   }
   return std::nullopt;
@@ -118,7 +131,19 @@ struct Pump {
   HANDLE from;
   HANDLE to;
   bool close_target_at_end;
+  // Looked at once the input has ended, before the host's input ends too.
+  const std::string* console_shows = nullptr;
+  DWORD console_process = 0;
 };
+
+void report_console(const Pump& pipe) {
+  ConsoleView view = wait_for_console_text(
+      pipe.console_process, *pipe.console_shows, CONSOLE_WAIT_MS);
+  std::fprintf(stderr, "%s\n%s\n",
+               view.shown ? "console showed:" : "console never showed:",
+               view.tail.c_str());
+  std::fflush(stderr);
+}
 
 DWORD WINAPI pump(void* context) {
   Pump* pipe = static_cast<Pump*>(context);
@@ -127,6 +152,7 @@ DWORD WINAPI pump(void* context) {
     DWORD got = nm::read_handle(pipe->from, buffer, sizeof buffer);
     if (got == 0 || !nm::write_handle(pipe->to, buffer, got)) break;
   }
+  if (pipe->console_shows != nullptr) report_console(*pipe);
   if (pipe->close_target_at_end) CloseHandle(pipe->to);
   return 0;
 }
@@ -138,7 +164,8 @@ int wmain(int argc, wchar_t** argv) {
   if (!options) {
     std::fputs(
         "usage: chrome_launcher --browser NAME [--origin ORIGIN] "
-        "[--mode cmd|direct] [--stderr parent|null|invalid]\n",
+        "[--mode cmd|direct] [--stderr parent|null|invalid|console] "
+        "[--console-shows TEXT]\n",
         stderr);
     return 2;
   }
@@ -148,6 +175,10 @@ int wmain(int argc, wchar_t** argv) {
   if (!host) refuse(FAILED_TO_START, nm::FAILED_TO_START_ERROR, host.error());
 
   Pump to_host{GetStdHandle(STD_INPUT_HANDLE), host->to_host, true};
+  if (!options->console_shows.empty()) {
+    to_host.console_shows = &options->console_shows;
+    to_host.console_process = host->process_id;
+  }
   Pump from_host{host->from_host, GetStdHandle(STD_OUTPUT_HANDLE), false};
   HANDLE writer = CreateThread(nullptr, 0, pump, &to_host, 0, nullptr);
   pump(&from_host);

@@ -13,6 +13,9 @@ std::string place_line(const RegistrationPlace& place,
   if (*place.manifest_path != place.where) {
     line += "names " + *place.manifest_path + ", ";
   }
+  if (!place.stored_as.empty()) {
+    line += "expanded from " + place.stored_as + ", ";
+  }
   if (!place.manifest_exists) {
     line += "which does not exist (broken)";
   } else {

@@ -14,6 +14,9 @@ namespace tavorin::doctor {
 struct RegistrationPlace {
   std::string where{};  // a manifest's path (Linux) or a registry key (Windows)
   std::optional<std::string> manifest_path{};  // when the place registers one
+  // How the registry holds a path it does not hold as it stands (a
+  // REG_EXPAND_SZ and its text), or empty.
+  std::string stored_as{};
   bool manifest_exists = false;
   // Why the browser skips this place (a policy), or empty when it reads it.
   std::string ignored_because{};

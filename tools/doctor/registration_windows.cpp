@@ -15,12 +15,15 @@ constexpr std::string_view USER_HOSTS_IGNORED =
 
 RegistrationPlace look_at(const RegistryPlace& key, bool user_hosts_allowed) {
   RegistrationPlace place{.where = key.describe()};
-  std::optional<std::string> manifest =
+  std::optional<native_messaging::RegistryText> manifest =
       native_messaging::read_manifest_path(key);
   // An empty value is no registration: the browser reads on.
-  if (manifest && !manifest->empty()) {
-    place.manifest_exists = path_exists(*manifest);
-    place.manifest_path = std::move(manifest);
+  if (manifest && !manifest->value.empty()) {
+    place.manifest_exists = path_exists(manifest->value);
+    place.manifest_path = manifest->value;
+    if (manifest->expandable) {
+      place.stored_as = "REG_EXPAND_SZ " + manifest->stored;
+    }
   }
   if (!key.machine && !user_hosts_allowed) {
     place.ignored_because = std::string(USER_HOSTS_IGNORED);

@@ -22,7 +22,9 @@ class Key {
     if (key_ != nullptr) RegCloseKey(key_);
   }
 
-  std::optional<std::wstring> text(const wchar_t* name) const {
+  // A string value, and whether it was stored as REG_EXPAND_SZ.
+  std::optional<std::pair<std::wstring, bool>> typed_text(
+      const wchar_t* name) const {
     if (key_ == nullptr) return std::nullopt;
     DWORD type = 0;
     DWORD bytes = 0;
@@ -39,7 +41,13 @@ class Key {
     }
     value.resize(bytes / sizeof(wchar_t));
     while (!value.empty() && value.back() == L'\0') value.pop_back();
-    return value;
+    return std::pair(value, type == REG_EXPAND_SZ);
+  }
+
+  std::optional<std::wstring> text(const wchar_t* name) const {
+    auto typed = typed_text(name);
+    if (!typed) return std::nullopt;
+    return typed->first;
   }
 
   std::optional<DWORD> number(const wchar_t* name) const {
@@ -76,6 +84,19 @@ class Key {
   HKEY key_ = nullptr;
 };
 
+// The text with the environment's %NAME% variables put in; an unknown name
+// stays as it is written.
+std::optional<std::wstring> expanded(const std::wstring& text) {
+  DWORD needed = ExpandEnvironmentStringsW(text.c_str(), nullptr, 0);
+  if (needed == 0) return std::nullopt;
+  std::wstring result(needed, L'\0');
+  DWORD written =
+      ExpandEnvironmentStringsW(text.c_str(), result.data(), needed);
+  if (written == 0 || written > needed) return std::nullopt;
+  result.resize(written - 1);
+  return result;
+}
+
 std::string hive_name(HKEY hive) {
   return hive == HKEY_LOCAL_MACHINE ? "HKLM\\" : "HKCU\\";
 }
@@ -104,11 +125,33 @@ std::vector<RegistryPlace> registry_places(const Browser& browser,
   return places;
 }
 
-std::optional<std::string> read_manifest_path(const RegistryPlace& place) {
+std::optional<RegistryText> read_manifest_path(const RegistryPlace& place) {
   Key key(place.machine ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER,
           widen(place.key),
           place.view_32_bit ? KEY_WOW64_32KEY : KEY_WOW64_64KEY);
-  std::optional<std::wstring> value = key.text(nullptr);
+  auto typed = key.typed_text(nullptr);
+  if (!typed) return std::nullopt;
+  auto [stored, expandable] = *typed;
+  std::optional<std::wstring> value =
+      expandable ? expanded(stored) : std::optional(stored);
+  // The browser reads on when it cannot expand the value.
+  if (!value) return std::nullopt;
+  return RegistryText{narrow(*value), narrow(stored), expandable};
+}
+
+std::optional<std::uint32_t> registry_number(bool machine, std::string_view key,
+                                             std::string_view name) {
+  return Key(machine ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER, widen(key),
+             KEY_WOW64_64KEY)
+      .number(widen(name).c_str());
+}
+
+std::optional<std::string> registry_string(bool machine, std::string_view key,
+                                           std::string_view name) {
+  std::optional<std::wstring> value =
+      Key(machine ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER, widen(key),
+          KEY_WOW64_64KEY)
+          .text(widen(name).c_str());
   if (!value) return std::nullopt;
   return narrow(*value);
 }

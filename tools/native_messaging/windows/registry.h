@@ -27,12 +27,29 @@ std::vector<RegistryPlace> registry_places(const Browser& browser,
                                            std::string_view host,
                                            bool user_hosts_allowed);
 
+// A place's default value as the browser reads it (base::win::RegKey::
+// ReadValue): a REG_SZ as it stands, a REG_EXPAND_SZ with the environment's
+// variables put in, so "%LOCALAPPDATA%\Tavorin\com.tavorin.desktop.json"
+// names a file in the user's own folder.
+struct RegistryText {
+  std::string value;        // what the browser uses
+  std::string stored;       // what the registry holds
+  bool expandable = false;  // stored as REG_EXPAND_SZ
+};
+
 // The manifest path a place holds (its default value), if any.
-std::optional<std::string> read_manifest_path(const RegistryPlace& place);
+std::optional<RegistryText> read_manifest_path(const RegistryPlace& place);
 
 // False when policy (NativeMessagingUserLevelHosts = 0, from HKLM or else
 // HKCU) makes the browser ignore hosts registered under HKCU.
 bool user_hosts_allowed(const Browser& browser);
+
+// A value of any key in the 64-bit view: a REG_DWORD, or a string
+// (REG_SZ or REG_EXPAND_SZ, as stored); nothing when it is not there.
+std::optional<std::uint32_t> registry_number(bool machine, std::string_view key,
+                                             std::string_view name);
+std::optional<std::string> registry_string(bool machine, std::string_view key,
+                                           std::string_view name);
 
 // A number the browser's policy sets, and the key that sets it
 // ("HKLM\SOFTWARE\Policies\Google\Chrome"): the machine's policy wins
