@@ -59,7 +59,12 @@ bool connect_pipe(HANDLE pipe, HANDLE process, DWORD timeout_ms) {
     DWORD ignored = 0;
     connected = woke == WAIT_OBJECT_0 &&
                 GetOverlappedResult(pipe, &overlapped, &ignored, FALSE) != 0;
-    if (!connected) CancelIoEx(pipe, &overlapped);
+    if (!connected) {
+      // The system writes into `overlapped` until the cancelled connect has
+      // finished: wait for that before the structure goes with this frame.
+      CancelIoEx(pipe, &overlapped);
+      GetOverlappedResult(pipe, &overlapped, &ignored, TRUE);
+    }
   }
   CloseHandle(overlapped.hEvent);
   return connected;
@@ -71,6 +76,7 @@ struct Launch {
   HANDLE output = nullptr;
   HANDLE error = nullptr;
   bool use_handles = false;
+  bool new_console = false;
 };
 
 // Chrome opens the pipes' client ends for a directly started host:
@@ -107,7 +113,8 @@ HANDLE prepare_error_stream(ErrorStream choice, Launch& launch) {
     case ErrorStream::Parent:
       launch.error = inheritable_copy(GetStdHandle(STD_ERROR_HANDLE));
       return nullptr;
-    case ErrorStream::Null: launch.error = nullptr; return nullptr;
+    case ErrorStream::Null:
+    case ErrorStream::HiddenConsole: launch.error = nullptr; return nullptr;
     case ErrorStream::InvalidHandle:
       launch.error = INVALID_HANDLE_VALUE;
       return nullptr;
@@ -163,14 +170,15 @@ class InheritedHandles {
   LPPROC_THREAD_ATTRIBUTE_LIST list_ = nullptr;
 };
 
-std::expected<HANDLE, std::string> create_process(const Launch& launch,
-                                                  const std::wstring& folder) {
+std::expected<PROCESS_INFORMATION, std::string> create_process(
+    const Launch& launch, const std::wstring& folder) {
   InheritedHandles inherited(launch);
   STARTUPINFOEXW startup{};
   startup.StartupInfo.cb = sizeof startup;
   startup.StartupInfo.dwFlags = STARTF_USESHOWWINDOW;
   startup.StartupInfo.wShowWindow = SW_HIDE;
   DWORD flags = CREATE_UNICODE_ENVIRONMENT;
+  if (launch.new_console) flags |= CREATE_NEW_CONSOLE;
   if (launch.use_handles) {
     startup.StartupInfo.dwFlags |= STARTF_USESTDHANDLES;
     startup.StartupInfo.hStdInput = launch.input;
@@ -190,7 +198,7 @@ std::expected<HANDLE, std::string> create_process(const Launch& launch,
     return std::unexpected(system_text("CreateProcessW"));
   }
   CloseHandle(process.hThread);
-  return process.hProcess;
+  return process;
 }
 
 void close_if_open(HANDLE handle) {
@@ -224,6 +232,7 @@ std::expected<StartedHost, std::string> start_host(const std::wstring& program,
   }
   Launch launch;
   host.log = prepare_error_stream(error_stream, launch);
+  launch.new_console = error_stream == ErrorStream::HiddenConsole;
   // cmd.exe gets no handles from the browser, only a hidden console; a
   // standard error chosen for it is the one handle it is given.
   launch.use_handles = launch.error != nullptr;
@@ -246,7 +255,8 @@ std::expected<StartedHost, std::string> start_host(const std::wstring& program,
   close_if_open(launch.output);
   close_if_open(launch.error);
   if (!process) return std::unexpected(process.error());
-  host.process = *process;
+  host.process = process->hProcess;
+  host.process_id = process->dwProcessId;
   if (!connect_pipe(host.from_host, host.process, connect_ms) ||
       !connect_pipe(host.to_host, host.process, connect_ms)) {
     return std::unexpected("the host never opened its standard streams");
