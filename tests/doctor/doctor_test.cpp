@@ -7,6 +7,7 @@
 #include <fstream>
 #include <string>
 
+#include "cmd_line.h"
 #include "fake_platform.h"
 #include "json.h"
 #include "json_text.h"
@@ -15,6 +16,9 @@
 
 namespace {
 
+using tavorin::doctor::cmd_line_problems;
+using tavorin::doctor::CmdEnvironment;
+using tavorin::doctor::expanded_sequences;
 using tavorin::doctor::HostRun;
 using tavorin::doctor::json_string;
 using tavorin::doctor::judge_live_launch;
@@ -43,6 +47,36 @@ TEST(DoctorJson, LettersBeyondAsciiStayUtf8AndIllFormedBytesBecomeU_FFFD) {
   EXPECT_EQ(json_string("J\xC3\xBCrgen"), "\"J\xC3\xBCrgen\"");
   // A Linux path may hold bytes that are no UTF-8; the output stays JSON.
   EXPECT_EQ(json_string("/home/j\xFCrgen/x"), "\"/home/j\xEF\xBF\xBDrgen/x\"");
+}
+
+// The browser's cmd.exe line: only a set %NAME%, and "!" where delayed
+// expansion is on, break a quoted path; & ( ) ^ spaces and unset names do
+// not.
+TEST(CmdLine, OnlyWhatCmdStillReadsInsideQuotesIsAProblem) {
+  CmdEnvironment environment{
+      [](std::string_view name) { return name == "OS" || name == "PATH"; },
+      false};
+  const std::string fine =
+      "C:\\Smith & Co (x86)\\^ 100% %UNSET% ! x\\tavorin_shim.exe";
+  EXPECT_TRUE(cmd_line_problems(fine, environment).empty());
+  using Found = std::vector<std::string>;
+  EXPECT_EQ(expanded_sequences("C:\\a %OS% b\\x.exe", environment),
+            Found{"%OS%"});
+  EXPECT_EQ(expanded_sequences("C:\\50%OS%\\%PATH:~0,2%\\x", environment),
+            (Found{"%OS%", "%PATH:~0,2%"}));
+  // An unset name is left as written and the scan reads on after it.
+  EXPECT_EQ(expanded_sequences("C:\\%UNSET%OS%\\x", environment), Found{});
+  EXPECT_EQ(expanded_sequences("C:\\%%OS%", environment), Found{});
+  auto problems = cmd_line_problems("C:\\%OS%\\x.exe", environment);
+  ASSERT_EQ(problems.size(), 1u);
+  EXPECT_NE(problems[0].what.find("holds %OS%"), std::string::npos);
+  EXPECT_NE(problems[0].fix.find("NativeHostsExecutablesLaunchDirectly"),
+            std::string::npos);
+
+  environment.delayed_expansion = true;
+  ASSERT_EQ(cmd_line_problems(fine, environment).size(), 1u);
+  EXPECT_NE(cmd_line_problems(fine, environment)[0].what.find("\"!\""),
+            std::string::npos);
 }
 
 constexpr const char* PREFIX = "\xF0\x9F\x94\xA7 shim: ";

@@ -2,7 +2,7 @@
 each browser's order, a key naming a missing manifest, or a device or a
 folder instead of one, the policies that hide or block the host, the host
 started through cmd.exe and named pipes from a folder with letters outside
-ASCII, and "&" in the host's path. The manifest rules themselves are the
+ASCII, what cmd.exe reads in the host's path, and a REG_EXPAND_SZ key. The manifest rules themselves are the
 same code as on Linux and are tested there.
 
 Settings from the environment (CTest sets them):
@@ -148,17 +148,36 @@ class WindowsDoctor(DoctorTestCase):
                        "allowed_origins": [f"chrome-extension://{TEST_EXTENSION}/"]}, f)
         self.reg("add", host_key("chrome"), "/ve", "/d", windows_path(manifest), "/f")
 
-    def test_an_ampersand_in_the_host_path(self):
-        folder = os.path.join(self.root, "Tavorin & Co")
+    def host_in(self, folder_name):
+        folder = os.path.join(self.root, folder_name)
         os.makedirs(folder)
         shutil.copy(EXE, folder)
-        host = os.path.join(folder, "tavorin_shim.exe")
+        return os.path.join(folder, "tavorin_shim.exe")
+
+    def test_only_what_cmd_reads_inside_quotes_breaks_the_host_path(self):
+        # The browser quotes the path whole: & ( ) ^ and a lone % are plain.
+        self.register_manifest(self.host_in("Tavorin & Co (x86) ^ 100%"))
+        _, checks = self.doctor("--browser", "chrome")
+        self.assertTrue(checks["manifest:chrome"]["ok"], checks["manifest:chrome"])
+        # A set variable's name between two % is replaced by cmd.exe.
+        host = self.host_in("var %OS% here")
         self.register_manifest(host)
         status, checks = self.doctor("--browser", "chrome")
         self.assertEqual(status, 1)
-        self.assertTrue(checks["registration:chrome"]["ok"])
-        self.assert_fails(checks, "manifest:chrome",
-                          f"the host's path {windows_path(host)} contains \"&\"")
+        check = self.assert_fails(checks, "manifest:chrome",
+                                  f"the host's path {windows_path(host)} holds %OS%")
+        self.assertIn("NativeHostsExecutablesLaunchDirectly", check["fix"])
+
+    def test_an_expandable_registration_is_read_as_the_browser_reads_it(self):
+        folder = self.install("/browser", "chrome")
+        self.env["TAVORIN_HOST_HOME"] = windows_path(folder)
+        stored = rf"%TAVORIN_HOST_HOME%\{HOST_NAME}.json"
+        self.reg("add", host_key("chrome"), "/ve", "/t", "REG_EXPAND_SZ", "/d", stored, "/f")
+        _, checks = self.doctor("--browser", "chrome")
+        check = checks["registration:chrome"]
+        self.assertTrue(check["ok"], check)
+        self.assertIn(f"names {windows_path(folder)}\\{HOST_NAME}.json, expanded from "
+                      f"REG_EXPAND_SZ {stored}, found", check["detail"])
 
     def test_a_host_that_never_ends_is_stopped_with_what_it_started(self):
         host = os.path.join(self.root, "stuck host.bat")

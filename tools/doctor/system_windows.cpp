@@ -1,10 +1,12 @@
 #include <windows.h>
 
+#include "cmd_line.h"
 #include "platform/windows/error_codes.h"
 #include "platform/windows/file_sharing.h"
 #include "platform/windows/owned_handle.h"
 #include "system.h"
 #include "windows/launch.h"
+#include "windows/registry.h"
 #include "windows/wide.h"
 
 namespace tavorin::doctor {
@@ -48,14 +50,21 @@ Result<std::size_t> read_some(HANDLE file, std::span<char> buffer) {
   return got;
 }
 
-// The browser starts the host through cmd.exe, which reads an "&" outside
-// quotes as the end of a command; the launch line quotes only what the
-// browser chooses to, so a path holding one is not safe.
-std::vector<ManifestProblem> ampersand_problem(const std::string& host_path) {
-  if (host_path.find('&') == std::string::npos) return {};
-  return {{"the host's path " + host_path +
-               " contains \"&\", where cmd.exe ends the browser's command",
-           "move the host to a folder without \"&\" and install again"}};
+bool environment_variable_set(std::string_view name) {
+  return GetEnvironmentVariableW(widen(name).c_str(), nullptr, 0) != 0;
+}
+
+// cmd.exe's own default for delayed expansion: the user's setting wins
+// over the machine's, and /d does not turn it off.
+bool delayed_expansion_by_default() {
+  constexpr std::string_view KEY = "Software\\Microsoft\\Command Processor";
+  for (bool machine : {false, true}) {
+    if (auto value = native_messaging::registry_number(machine, KEY,
+                                                       "DelayedExpansion")) {
+      return *value == 1;
+    }
+  }
+  return false;
 }
 
 }  // namespace
@@ -88,7 +97,8 @@ std::string resolve_host_path(const std::string& manifest_path,
 }
 
 std::vector<ManifestProblem> host_start_problems(const std::string& host_path) {
-  std::vector<ManifestProblem> problems = ampersand_problem(host_path);
+  std::vector<ManifestProblem> problems = cmd_line_problems(
+      host_path, {environment_variable_set, delayed_expansion_by_default()});
   DWORD attributes = GetFileAttributesW(widen(host_path).c_str());
   if (attributes == INVALID_FILE_ATTRIBUTES) {
     problems.push_back(
