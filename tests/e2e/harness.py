@@ -60,10 +60,9 @@ LINUX_FOLDERS = {"chrome": ".config/google-chrome/NativeMessagingHosts",
                  "chromium": ".config/chromium/NativeMessagingHosts",
                  "edge": ".config/microsoft-edge/NativeMessagingHosts",
                  "brave": ".config/BraveSoftware/Brave-Browser/NativeMessagingHosts"}
-# Windows: the browser's key under HKCU or HKLM.
+# Windows: the browser's key under HKCU or HKLM. Brave reads Chromium's.
 WINDOWS_KEYS = {"chrome": r"SOFTWARE\Google\Chrome", "chromium": r"SOFTWARE\Chromium",
-                "edge": r"SOFTWARE\Microsoft\Edge",
-                "brave": r"SOFTWARE\BraveSoftware\Brave-Browser"}
+                "edge": r"SOFTWARE\Microsoft\Edge", "brave": r"SOFTWARE\Chromium"}
 
 
 def host_key(browser, hive="HKCU"):

@@ -12,7 +12,9 @@ struct Browser {
   std::string_view title;
   // Registry keys under HKCU\ and HKLM\, in the order the browser reads
   // them (each followed by \<host name>); Edge falls back to Chromium's and
-  // Chrome's, Chromium to Chrome's.
+  // Chrome's. Every Chromium build not branded Chrome reads Chromium's key,
+  // then Chrome's (launch_context_win.cc, CHROMIUM_BRANDING); Brave patches
+  // nothing there, so it never reads a key of its own.
   std::array<std::string_view, 3> registry_keys;
   std::string_view policy_key;
   // On Linux: the per-user folder below $HOME, then the system folder.
@@ -44,7 +46,7 @@ inline constexpr std::array<Browser, 4> BROWSERS = {{
      "/etc/opt/edge/native-messaging-hosts"},
     {"brave",
      "Brave",
-     {"SOFTWARE\\BraveSoftware\\Brave-Browser\\NativeMessagingHosts",
+     {"SOFTWARE\\Chromium\\NativeMessagingHosts",
       "SOFTWARE\\Google\\Chrome\\NativeMessagingHosts"},
      "SOFTWARE\\Policies\\BraveSoftware\\Brave",
      ".config/BraveSoftware/Brave-Browser/NativeMessagingHosts",
