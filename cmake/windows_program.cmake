@@ -92,6 +92,7 @@ target_compile_definitions(windows_backend_tests PRIVATE NTDDI_VERSION=0x0A00000
 target_link_options(windows_backend_tests PRIVATE -static -municode)
 
 # Starts the host as the browser does, for the end-to-end tests under Wine.
-add_executable(chrome_launcher tests/chrome_launcher/main.cpp)
+add_executable(chrome_launcher tests/chrome_launcher/main.cpp
+                               tests/chrome_launcher/console_view.cpp)
 target_link_libraries(chrome_launcher PRIVATE tavorin_native_messaging)
 target_link_options(chrome_launcher PRIVATE -static -municode)

@@ -9,7 +9,7 @@ with_recommends=(g++-mingw-w64-x86-64-win32 binutils-mingw-w64-x86-64 wine wine6
 without_recommends=(
   cmake make g++ git googletest libgtest-dev libgmock-dev python3
   chromium icoutils clang-19 libclang-rt-19-dev clang-tidy-19 cppcheck
-  wixl msitools osslsigncode openssl
+  wixl msitools osslsigncode openssl xvfb
 )
 
 missing_from() {

@@ -44,3 +44,17 @@ def assert_relays(test, env, *options):
     done, answers = launch(env, *options)
     test.assertEqual(done.returncode, 0, done.stderr.decode(errors="replace"))
     test.assertEqual(answers, ANSWERS, options)
+
+
+def virtual_display(add_cleanup):
+    """An X display of the caller's own, stopped by add_cleanup: Wine's
+    console host needs one to give a console a window, a hidden one too."""
+    read_end, write_end = os.pipe()
+    server = subprocess.Popen(["Xvfb", "-displayfd", str(write_end), "-nolisten", "tcp",
+                               "-screen", "0", "800x600x24"], pass_fds=(write_end,),
+                              stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    os.close(write_end)
+    add_cleanup(server.wait)
+    add_cleanup(server.terminate)
+    with os.fdopen(read_end) as number:
+        return ":" + number.readline().strip()

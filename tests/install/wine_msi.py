@@ -50,11 +50,13 @@ def key_in_export(key):
 
 
 class WinePrefix:
-    """A Wine prefix made for one test class and removed after it."""
+    """A Wine prefix made for one test class and removed after it; with an X
+    display, its programs' consoles get windows (hidden or not)."""
 
-    def __init__(self):
+    def __init__(self, display=None):
         self.prefix = None
         self.env = None
+        self.display = display
 
     def __enter__(self):
         self.start()
@@ -67,6 +69,8 @@ class WinePrefix:
         self.prefix = tempfile.mkdtemp(prefix="tavorin-msi-prefix-")
         self.env = dict(os.environ, WINEPREFIX=self.prefix, WINEDEBUG="-all")
         self.env.setdefault("TAVORIN_TEST_TMP", "C:\\windows\\temp")
+        if self.display:
+            self.env["DISPLAY"] = self.display
         subprocess.run(["sh", os.path.join(ROOT, "scripts", "wine_prefix.sh"),
                         "start", self.prefix], check=True, env=self.env, timeout=300)
 

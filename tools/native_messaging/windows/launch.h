@@ -14,13 +14,17 @@ namespace tavorin::native_messaging {
 // synchronous handles.
 enum class LaunchMode { ThroughCmd, Direct };
 
-// What the host gets as standard error. The browser gives cmd.exe none (it
-// writes to a hidden console) and a directly started host its own, normally
-// null; Pipe hands the caller the host's log to read.
-enum class ErrorStream { Parent, Null, InvalidHandle, Pipe };
+// What the host gets as standard error. Chrome, a program without a
+// console, passes cmd.exe no handle at all, and Windows gives cmd.exe a new
+// console, hidden: HiddenConsole does the same (for a direct start it passes
+// Chrome's own standard error, null, and the console still comes). Parent,
+// Null and InvalidHandle pass that handle; Pipe hands the caller the host's
+// log to read.
+enum class ErrorStream { Parent, Null, InvalidHandle, Pipe, HiddenConsole };
 
 struct StartedHost {
-  HANDLE process = nullptr;    // cmd.exe, or the host itself
+  HANDLE process = nullptr;  // cmd.exe, or the host itself
+  DWORD process_id = 0;
   HANDLE to_host = nullptr;    // the server end of the host's standard input
   HANDLE from_host = nullptr;  // the server end of its standard output
   HANDLE log = nullptr;        // the read end of its standard error, for Pipe
