@@ -14,8 +14,9 @@ import subprocess
 import time
 import unittest
 
-from doctor_run import (CLEAN_END, HOST_NAME, LINUX_FOLDERS, ROOT, TEST_EXTENSION,
-                        DoctorTestCase, refusing_port)
+from doctor_run import (CLEAN_END, FIREFOX_EXTENSION, FIREFOX_FOLDER, HOST_NAME,
+                        LINUX_FOLDERS, ROOT, TEST_EXTENSION, DoctorTestCase,
+                        refusing_port)
 
 DOCTOR = os.environ.get("TAVORIN_DOCTOR", os.path.join(ROOT, "build/native/tavorin_doctor"))
 SHIM = os.environ.get("TAVORIN_SHIM", os.path.join(ROOT, "build/native/tavorin_shim"))
@@ -38,14 +39,16 @@ class LinuxDoctor(DoctorTestCase):
         os.makedirs(host_folder, exist_ok=True)
         shutil.copy(SHIM, host_folder)
         self.host = os.path.join(host_folder, "tavorin_shim")
-        args = ["--extension", TEST_EXTENSION, "--path", self.host]
+        args = ["--extension", TEST_EXTENSION, "--extension", FIREFOX_EXTENSION,
+                "--path", self.host]
         for browser in browsers:
             args += ["--browser", browser]
         subprocess.run(["sh", INSTALLER, *args], check=True, capture_output=True,
                        env=self.env)
 
     def manifest_path(self, browser="chrome"):
-        return os.path.join(self.home, LINUX_FOLDERS[browser], HOST_NAME + ".json")
+        folder = FIREFOX_FOLDER if browser == "firefox" else LINUX_FOLDERS[browser]
+        return os.path.join(self.home, folder, HOST_NAME + ".json")
 
     def temp_file(self, name, content=b""):
         path = os.path.join(self.temp, name)
@@ -60,6 +63,9 @@ class LinuxDoctor(DoctorTestCase):
             self.assert_fails(checks, "registration:" + browser,
                               os.path.join(self.home, folder, HOST_NAME + ".json"),
                               "/" + HOST_NAME + ".json: no file")
+        self.assert_fails(checks, "registration:firefox", self.manifest_path("firefox"),
+                          f"/usr/lib/mozilla/native-messaging-hosts/{HOST_NAME}.json: no file",
+                          f'Firefox answers "No such native application {HOST_NAME}"')
         self.assertNotIn("manifest:chrome", checks)
         self.assert_fails(checks, "live_launch", "skipped")
 
@@ -149,6 +155,49 @@ class LinuxDoctor(DoctorTestCase):
                 self.assertTrue(checks["registration:chrome"]["ok"])
                 self.assert_fails(checks, "manifest:chrome",
                                   "manifest: " + manifest, problem)
+                self.assert_fails(checks, "live_launch", "skipped")
+
+    def test_firefox_starts_the_host_with_the_manifest_and_the_id(self):
+        """The live launch as Firefox makes it: the host in its own folder,
+        with the manifest's path and the extension's ID as arguments."""
+        folder = os.path.join(self.root, "Jürgen host")
+        os.makedirs(folder)
+        script = os.path.join(folder, "recording host")
+        with open(script, "w") as f:
+            f.write('#!/bin/sh\nprintf "%s\\n" "$PWD" "$@" > "$0.args"\n')
+        os.chmod(script, 0o755)
+        subprocess.run(["sh", INSTALLER, "--extension", FIREFOX_EXTENSION, "--path", script],
+                       check=True, capture_output=True, env=self.env)
+        status, checks = self.doctor("--browser", "firefox")
+        self.assertEqual(status, 1)
+        self.assertTrue(checks["manifest:firefox"]["ok"], checks["manifest:firefox"])
+        self.assertTrue(checks["policy:firefox"]["ok"], checks["policy:firefox"])
+        self.assert_fails(checks, "live_launch", "its log: (empty)")
+        with open(script + ".args", encoding="utf-8") as f:
+            self.assertEqual(f.read().splitlines(),
+                             [folder, self.manifest_path("firefox"), FIREFOX_EXTENSION])
+
+    def test_firefox_manifest_faults_are_named_as_firefox_reads_it(self):
+        self.install("firefox")
+        manifest = self.manifest_path("firefox")
+        with open(manifest, "rb") as f:
+            good = f.read()
+        chrome_origin = f'"chrome-extension://{TEST_EXTENSION}/"'.encode()
+        faults = [
+            (good.replace(b'"allowed_extensions"', b'"allowed_origins": [' + chrome_origin +
+                          b'], "allowed_extensions"'),
+             '"allowed_origins" is no member of a Firefox manifest'),
+            (good.replace(FIREFOX_EXTENSION.encode(), TEST_EXTENSION.encode()),
+             f'"{TEST_EXTENSION}" in "allowed_extensions" is a Chrome-family ID'),
+        ]
+        for content, problem in faults:
+            with self.subTest(problem=problem):
+                with open(manifest, "wb") as f:
+                    f.write(content)
+                status, checks = self.doctor("--browser", "firefox")
+                self.assertEqual(status, 1)
+                self.assertTrue(checks["registration:firefox"]["ok"])
+                self.assert_fails(checks, "manifest:firefox", "manifest: " + manifest, problem)
                 self.assert_fails(checks, "live_launch", "skipped")
 
     def test_what_stands_where_the_manifest_belongs_is_named_not_read(self):
