@@ -133,27 +133,36 @@ class LinuxDoctor(DoctorTestCase):
         self.assert_host_stopped(started, checks, "sleep", "97")
 
     def test_manifest_faults_are_named_with_the_manifest_file(self):
-        self.install("chrome")
-        manifest = self.manifest_path()
-        with open(manifest, "rb") as f:
-            good = f.read()
+        """Each as the browser reads its manifest: the Chromium family's
+        rules for Chrome's, Firefox's for Firefox's."""
+        self.install("chrome", "firefox")
+        good = {}
+        for browser in ("chrome", "firefox"):
+            with open(self.manifest_path(browser), "rb") as f:
+                good[browser] = f.read()
+        chrome, firefox = good["chrome"], good["firefox"]
         missing_host = os.path.join(self.root, "gone", "tavorin_shim")
         faults = [
-            (b"\xef\xbb\xbf" + good, "byte-order mark"),
-            (good.replace(b'"type"', b'"type" "', 1), "not valid JSON"),
-            (good.replace(TEST_EXTENSION.encode() + b"/", TEST_EXTENSION.encode()),
+            ("chrome", b"\xef\xbb\xbf" + chrome, "byte-order mark"),
+            ("chrome", chrome.replace(b'"type"', b'"type" "', 1), "not valid JSON"),
+            ("chrome", chrome.replace(TEST_EXTENSION.encode() + b"/", TEST_EXTENSION.encode()),
              f"chrome-extension://{TEST_EXTENSION}\" lacks its trailing \"/\""),
-            (good.replace(self.host.encode(), missing_host.encode()),
+            ("chrome", chrome.replace(self.host.encode(), missing_host.encode()),
              f"\"path\" names {missing_host}, which does not exist"),
+            ("firefox", firefox.replace(b'"type"', b'"allowed_origins": [], "type"'),
+             '"allowed_origins" is no member of a Firefox manifest'),
+            ("firefox", firefox.replace(FIREFOX_EXTENSION.encode(), TEST_EXTENSION.encode()),
+             f'"{TEST_EXTENSION}" in "allowed_extensions" is a Chrome-family ID'),
         ]
-        for content, problem in faults:
+        for browser, content, problem in faults:
             with self.subTest(problem=problem):
+                manifest = self.manifest_path(browser)
                 with open(manifest, "wb") as f:
                     f.write(content)
-                status, checks = self.doctor("--browser", "chrome")
+                status, checks = self.doctor("--browser", browser)
                 self.assertEqual(status, 1)
-                self.assertTrue(checks["registration:chrome"]["ok"])
-                self.assert_fails(checks, "manifest:chrome",
+                self.assertTrue(checks["registration:" + browser]["ok"])
+                self.assert_fails(checks, "manifest:" + browser,
                                   "manifest: " + manifest, problem)
                 self.assert_fails(checks, "live_launch", "skipped")
 
@@ -176,29 +185,6 @@ class LinuxDoctor(DoctorTestCase):
         with open(script + ".args", encoding="utf-8") as f:
             self.assertEqual(f.read().splitlines(),
                              [folder, self.manifest_path("firefox"), FIREFOX_EXTENSION])
-
-    def test_firefox_manifest_faults_are_named_as_firefox_reads_it(self):
-        self.install("firefox")
-        manifest = self.manifest_path("firefox")
-        with open(manifest, "rb") as f:
-            good = f.read()
-        chrome_origin = f'"chrome-extension://{TEST_EXTENSION}/"'.encode()
-        faults = [
-            (good.replace(b'"allowed_extensions"', b'"allowed_origins": [' + chrome_origin +
-                          b'], "allowed_extensions"'),
-             '"allowed_origins" is no member of a Firefox manifest'),
-            (good.replace(FIREFOX_EXTENSION.encode(), TEST_EXTENSION.encode()),
-             f'"{TEST_EXTENSION}" in "allowed_extensions" is a Chrome-family ID'),
-        ]
-        for content, problem in faults:
-            with self.subTest(problem=problem):
-                with open(manifest, "wb") as f:
-                    f.write(content)
-                status, checks = self.doctor("--browser", "firefox")
-                self.assertEqual(status, 1)
-                self.assertTrue(checks["registration:firefox"]["ok"])
-                self.assert_fails(checks, "manifest:firefox", "manifest: " + manifest, problem)
-                self.assert_fails(checks, "live_launch", "skipped")
 
     def test_what_stands_where_the_manifest_belongs_is_named_not_read(self):
         """A FIFO, a directory, a link to /dev/zero or a sparse file of 50 GB
