@@ -103,6 +103,16 @@ std::vector<std::string> existing(std::span<const std::string_view> paths) {
   return found;
 }
 
+std::string places_text() {
+  std::string text = "Firefox reads " + std::string(SYSTEM_POLICIES) +
+                     " and, only without it, distribution/policies.json in "
+                     "its own folder:";
+  for (std::string_view file : DISTRIBUTION_POLICIES) {
+    text += "\n  " + std::string(file);
+  }
+  return text;
+}
+
 }  // namespace
 
 FirefoxPolicyFindings judge_firefox_policies(
@@ -130,16 +140,6 @@ FirefoxPolicyFindings judge_firefox_policies(
                              "extension nor its permission nativeMessaging");
   }
   return findings;
-}
-
-std::string places_text() {
-  std::string text = "Firefox reads " + std::string(SYSTEM_POLICIES) +
-                     " and, only without it, distribution/policies.json in "
-                     "its own folder:";
-  for (std::string_view file : DISTRIBUTION_POLICIES) {
-    text += "\n  " + std::string(file);
-  }
-  return text;
 }
 
 Check check_firefox_policies(Platform& os,
