@@ -48,16 +48,19 @@ int value_nesting(const JsonValue& value) {
   return deepest + (container ? 1 : 0);
 }
 
-// Whatever the file holds, the manifest reader gives a verdict: what it
+// Whatever the file holds, the manifest reader gives a verdict, by the
+// Chromium family's rules and by Firefox's: what it
 // could read, or at least one problem, each with its fix.
 void check_verdict(std::string_view bytes, bool is_object,
                    tavorin::native_messaging::System system) {
-  auto read = tavorin::native_messaging::check_manifest(
-      bytes, tavorin::native_messaging::HOST_NAME, system);
-  if (read.manifest.has_value() != is_object) std::abort();
-  if (!read.manifest && read.problems.empty()) std::abort();
-  for (const auto& problem : read.problems) {
-    if (problem.what.empty() || problem.fix.empty()) std::abort();
+  namespace nm = tavorin::native_messaging;
+  for (auto check : {nm::check_manifest, nm::check_firefox_manifest}) {
+    auto read = check(bytes, nm::HOST_NAME, system);
+    if (read.manifest.has_value() != is_object) std::abort();
+    if (!read.manifest && read.problems.empty()) std::abort();
+    for (const auto& problem : read.problems) {
+      if (problem.what.empty() || problem.fix.empty()) std::abort();
+    }
   }
 }
 

@@ -1,17 +1,27 @@
 #!/bin/sh
-# Registers the host with Chromium-family browsers on Linux, or removes it.
+# Registers the host with the browsers on Linux, or removes it.
 #
 #   install-linux.sh --extension ID [--extension ID ...] [--path /abs/tavorin_shim]
-#                    [--browser chrome|chromium|edge|brave|all]... [--system]
+#                    [--browser chrome|chromium|edge|brave|firefox|all]... [--system]
 #                    [--user-data-dir DIR] [--uninstall]
+#
+# Each ID is sorted by its form: 32 letters a to p is a Chrome-family ID
+# (Chrome, Chromium, Edge, Brave: "allowed_origins"), name@domain or a GUID
+# in braces a Firefox ID ("allowed_extensions"). Without --browser, every
+# browser whose kind of ID was given. --user-data-dir is for the Chromium
+# family; Firefox has one folder per user and one for the system. DESTDIR,
+# when set, is put before every folder written, for packaging.
 #
 # Idempotent: installing twice leaves the same files, uninstalling removes
 # exactly the manifests this script writes.
 set -eu
+set -f  # an ID such as "*" stays itself
 
 HOST_NAME=com.tavorin.desktop
+CHROMIUM_FAMILY="chrome chromium edge brave"
 here=$(cd "$(dirname "$0")" && pwd)
 template="$here/$HOST_NAME.json.in"
+DESTDIR=${DESTDIR:-}
 
 die() { echo "install-linux.sh: $*" >&2; exit 2; }
 
@@ -30,36 +40,79 @@ while [ $# -gt 0 ]; do
     --system) scope=system; shift ;;
     --user-data-dir) [ $# -ge 2 ] || die "--user-data-dir needs a folder"; user_data_dir=$2; shift 2 ;;
     --uninstall) action=uninstall; shift ;;
-    -h|--help) sed -n '2,10p' "$0"; exit 0 ;;
+    -h|--help) sed -n '2,16p' "$0"; exit 0 ;;
     *) die "unknown option: $1" ;;
   esac
 done
 
-[ -n "$browsers" ] || browsers=all
-[ "$browsers" = " all" ] || [ "$browsers" = all ] && browsers="chrome chromium edge brave"
+# The form of an ID, as the browsers themselves check it.
+id_form() {
+  if printf '%s\n' "$1" | LC_ALL=C grep -Eqx '[a-p]{32}'; then
+    echo chromium
+  elif printf '%s\n' "$1" | LC_ALL=C grep -Eqix \
+      '\{[0-9a-f]{8}-[0-9a-f]{4}-[0-9a-f]{4}-[0-9a-f]{4}-[0-9a-f]{12}\}|[a-z0-9._-]*@[a-z0-9._-]+'; then
+    echo firefox
+  else
+    echo neither
+  fi
+}
+
+origins=""
+firefox_ids=""
+for id in $extensions; do
+  case "$(id_form "$id")" in
+    chromium) origins="$origins${origins:+, }\"chrome-extension://$id/\"" ;;
+    firefox) firefox_ids="$firefox_ids${firefox_ids:+, }\"$id\"" ;;
+    *) die "not an extension ID: $id (a Chrome-family ID is 32 letters a to p; a Firefox ID is name@domain or a GUID in braces)" ;;
+  esac
+done
+
+family_of() { [ "$1" = firefox ] && echo firefox || echo chromium; }
+
+# Without --browser (or with "all"): on install, every browser whose kind of
+# ID was given; on uninstall, every browser.
+if [ -z "$browsers" ] || [ "$browsers" = " all" ]; then
+  browsers=""
+  if [ "$action" = uninstall ] || [ -n "$origins" ]; then browsers="$CHROMIUM_FAMILY"; fi
+  if [ "$action" = uninstall ] || [ -n "$firefox_ids" ]; then browsers="$browsers firefox"; fi
+fi
 
 # The folder where each browser looks for host manifests.
 manifest_dir() {
-  if [ -n "$user_data_dir" ]; then echo "$user_data_dir/NativeMessagingHosts"; return; fi
+  if [ -n "$user_data_dir" ] && [ "$1" != firefox ]; then
+    echo "$user_data_dir/NativeMessagingHosts"; return
+  fi
   case "$scope:$1" in
     user:chrome) echo "$HOME/.config/google-chrome/NativeMessagingHosts" ;;
     user:chromium) echo "$HOME/.config/chromium/NativeMessagingHosts" ;;
     user:edge) echo "$HOME/.config/microsoft-edge/NativeMessagingHosts" ;;
     user:brave) echo "$HOME/.config/BraveSoftware/Brave-Browser/NativeMessagingHosts" ;;
+    user:firefox) echo "$HOME/.mozilla/native-messaging-hosts" ;;
     system:chrome) echo "/etc/opt/chrome/native-messaging-hosts" ;;
     system:chromium) echo "/etc/chromium/native-messaging-hosts" ;;
     system:edge) echo "/etc/opt/edge/native-messaging-hosts" ;;
     system:brave) echo "/etc/opt/brave.com/brave/native-messaging-hosts" ;;
-    *) die "unknown browser: $1 (chrome, chromium, edge, brave or all)" ;;
+    system:firefox) echo "/usr/lib/mozilla/native-messaging-hosts" ;;
+    *) die "unknown browser: $1 (chrome, chromium, edge, brave, firefox or all)" ;;
   esac
 }
 
 # Every browser is checked before anything is written.
-for browser in $browsers; do manifest_dir "$browser" >/dev/null; done
+for browser in $browsers; do
+  manifest_dir "$browser" >/dev/null
+  [ "$action" = uninstall ] && continue
+  if [ "$(family_of "$browser")" = firefox ]; then
+    [ -n "$firefox_ids" ] ||
+      die "--browser firefox needs a Firefox extension ID (name@domain or a GUID in braces)"
+  else
+    [ -n "$origins" ] ||
+      die "--browser $browser needs a Chrome-family extension ID (32 letters a to p)"
+  fi
+done
 
 if [ "$action" = uninstall ]; then
   for browser in $browsers; do
-    file="$(manifest_dir "$browser")/$HOST_NAME.json"
+    file="$DESTDIR$(manifest_dir "$browser")/$HOST_NAME.json"
     if [ -f "$file" ]; then rm -f "$file"; echo "removed $file"; fi
   done
   exit 0
@@ -71,7 +124,7 @@ case "$host_path" in
   /*) ;;
   *) die "--path must be absolute (browsers refuse a relative host path on Linux): $host_path" ;;
 esac
-[ -x "$host_path" ] || die "no executable host at $host_path"
+[ -x "$DESTDIR$host_path" ] || die "no executable host at $DESTDIR$host_path"
 # The browser reads the manifest as UTF-8 JSON: the path must be UTF-8 and
 # hold no character that the manifest would have to escape.
 printf '%s' "$host_path" | iconv -f UTF-8 -t UTF-8 >/dev/null 2>&1 ||
@@ -87,19 +140,15 @@ case "$(dirname "$host_path")" in
   *"&"*) die "the host's folder contains \"&\", from which the browser on Windows cannot start it; use a folder without \"&\": $(dirname "$host_path")" ;;
 esac
 
-origins=""
-for id in $extensions; do
-  echo "$id" | grep -Eq '^[a-p]{32}$' ||
-    die "not an extension ID (32 letters a to p): $id"
-  origins="$origins${origins:+, }\"chrome-extension://$id/\""
-done
-
-# The template's lines, with the two fields filled in. Not sed: a path may
-# hold any of sed's own special characters.
+# The template's lines, with the fields filled in. Not sed: a path may hold
+# any of sed's own special characters. Firefox's manifest is the same but
+# for its list, "allowed_extensions" of IDs as they are: Firefox refuses a
+# manifest with any member it does not know, "allowed_origins" included.
 write_manifest() {
   while IFS= read -r line; do
-    case "$line" in
+    case "$1:$line" in
       *@HOST_PATH@*) printf '%s%s%s\n' "${line%%@HOST_PATH@*}" "$host_path" "${line#*@HOST_PATH@}" ;;
+      firefox:*\"allowed_origins\":*@ALLOWED_ORIGINS@*) printf '%s"allowed_extensions": [%s%s\n' "${line%%\"allowed_origins\"*}" "$firefox_ids" "${line#*@ALLOWED_ORIGINS@}" ;;
       *@ALLOWED_ORIGINS@*) printf '%s%s%s\n' "${line%%@ALLOWED_ORIGINS@*}" "$origins" "${line#*@ALLOWED_ORIGINS@}" ;;
       *) printf '%s\n' "$line" ;;
     esac
@@ -107,10 +156,10 @@ write_manifest() {
 }
 
 for browser in $browsers; do
-  dir=$(manifest_dir "$browser")
+  dir="$DESTDIR$(manifest_dir "$browser")"
   mkdir -p "$dir"
   file="$dir/$HOST_NAME.json"
-  write_manifest > "$file.tmp"
+  write_manifest "$(family_of "$browser")" > "$file.tmp"
   chmod 644 "$file.tmp"
   mv "$file.tmp" "$file"
   echo "installed $file"

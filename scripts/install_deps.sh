@@ -8,7 +8,7 @@ set -euo pipefail
 with_recommends=(g++-mingw-w64-x86-64-win32 binutils-mingw-w64-x86-64 wine wine64)
 without_recommends=(
   cmake make g++ git googletest libgtest-dev libgmock-dev python3
-  chromium icoutils clang-19 libclang-rt-19-dev clang-tidy-19 cppcheck
+  chromium firefox-esr icoutils clang-19 libclang-rt-19-dev clang-tidy-19 cppcheck
   wixl msitools osslsigncode openssl xvfb
 )
 

@@ -20,26 +20,13 @@ HERE = os.path.dirname(os.path.abspath(__file__))
 ROOT = os.path.dirname(os.path.dirname(HERE))
 sys.path.insert(0, os.path.join(ROOT, "tests", "e2e"))
 from harness import TEST_EXTENSION, ExampleApp, scratch_folder  # noqa: E402
+from host_processes import host_pids  # noqa: E402
 
 EXTENSION = os.path.join(HERE, "extension")
 CHROMIUM = os.environ.get("CHROMIUM", "/usr/lib/chromium/chromium")
 SHIM = os.path.abspath(os.environ.get("TAVORIN_SHIM", "build/native/tavorin_shim"))
 APP = os.environ.get("TAVORIN_EXAMPLE_APP", "build/native/tavorin_example_app")
 DEADLINE = 90
-
-
-def host_pids(program):
-    """Process ids of hosts started from that program file."""
-    pids = []
-    for entry in os.listdir("/proc"):
-        if not entry.isdigit():
-            continue
-        try:
-            if os.readlink(f"/proc/{entry}/exe") == program:
-                pids.append(int(entry))
-        except OSError:
-            pass
-    return pids
 
 
 def wait_for(condition, seconds):

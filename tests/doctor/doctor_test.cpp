@@ -1,6 +1,7 @@
 // The doctor's own rules: its JSON strings (what every program reading
-// --json relies on), its verdict on a live launch's log, and its one reader
-// of files at the edges of its limits.
+// --json relies on), its verdict on a live launch's log, its one reader of
+// files at the edges of its limits, the forms of extension IDs and what
+// Firefox makes of a manifest and of its policies.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -8,10 +9,13 @@
 #include <string>
 
 #include "cmd_line.h"
+#include "extension_ids.h"
 #include "fake_platform.h"
+#include "firefox_policies.h"
 #include "json.h"
 #include "json_text.h"
 #include "launch_verdict.h"
+#include "manifest.h"
 #include "system.h"
 
 namespace {
@@ -195,6 +199,103 @@ TEST_F(DoctorFiles, MemoryThePlatformCannotGiveIsAFindingNotAnAbort) {
   ASSERT_FALSE(bytes.has_value());
   EXPECT_EQ(bytes.error().what, "could not read " + path_ + ": out of memory");
   EXPECT_FALSE(bytes.error().fix.empty());
+}
+
+using tavorin::native_messaging::check_firefox_manifest;
+using tavorin::native_messaging::extension_id_form;
+using tavorin::native_messaging::ExtensionIdForm;
+
+TEST(ExtensionIds, EachIsSortedByItsFormAndLookAlikesAreRefused) {
+  const std::pair<const char*, ExtensionIdForm> cases[] = {
+      {"gppkkhdhkkicmjpcgcpidfjhncllihef", ExtensionIdForm::Chromium},
+      {"bridge-test@tavorin.example", ExtensionIdForm::Firefox},
+      {"Name_1.x@Example-2.COM", ExtensionIdForm::Firefox},
+      {"@example.com", ExtensionIdForm::Firefox},  // Firefox takes no name
+      {"{12345678-abcd-ABCD-1234-123456789abc}", ExtensionIdForm::Firefox},
+      // Look-alikes no browser would ever match.
+      {"GPPKKHDHKKICMJPCGCPIDFJHNCLLIHEF", ExtensionIdForm::Neither},
+      {"gppkkhdhkkicmjpcgcpidfjhncllihe", ExtensionIdForm::Neither},
+      {"chrome-extension://gppkkhdhkkicmjpcgcpidfjhncllihef/",
+       ExtensionIdForm::Neither},
+      {"12345678-abcd-abcd-1234-123456789abc", ExtensionIdForm::Neither},
+      {"{12345678-abcd-abcd-1234-123456789abcd}", ExtensionIdForm::Neither},
+      {"{1234567g-abcd-abcd-1234-123456789abc}", ExtensionIdForm::Neither},
+      {"name@", ExtensionIdForm::Neither},
+      {"a@b@c", ExtensionIdForm::Neither},
+      {"me+tag@example.com", ExtensionIdForm::Neither},
+      {" bridge@tavorin.example", ExtensionIdForm::Neither},
+      {"br\xC3\xBC"
+       "cke@tavorin.example",
+       ExtensionIdForm::Neither},
+      {"", ExtensionIdForm::Neither},
+  };
+  for (const auto& [id, form] : cases) {
+    EXPECT_EQ(extension_id_form(id), form) << id;
+  }
+}
+
+// The manifest the installer writes for Firefox, with one member changed.
+std::string firefox_manifest(const std::string& last_members) {
+  return R"({"name": "com.tavorin.desktop", "path": "/opt/t/tavorin_shim",)"
+         R"( "type": "stdio", )" +
+         last_members + "}";
+}
+
+// Its refusal of members it does not know and of Chrome-family IDs is
+// tested through the doctor, in test_doctor.py.
+TEST(FirefoxManifest, ADescriptionIsNeededButMayBeEmptyAndTheListMayNot) {
+  const std::string valid_list =
+      R"("allowed_extensions": ["bridge-test@tavorin.example"])";
+  const std::pair<std::string, const char*> refused[] = {
+      {valid_list, "\"description\" is missing"},
+      {R"("description": "d", "allowed_extensions": [])",
+       "\"allowed_extensions\" is missing, empty"},
+  };
+  for (const auto& [members, problem] : refused) {
+    auto read =
+        check_firefox_manifest(firefox_manifest(members), "com.tavorin.desktop",
+                               tavorin::native_messaging::System::Linux);
+    EXPECT_FALSE(read.browser_accepts()) << members;
+    ASSERT_FALSE(read.problems.empty()) << members;
+    EXPECT_NE(read.problems.front().what.find(problem), std::string::npos)
+        << read.problems.front().what;
+  }
+  auto read = check_firefox_manifest(
+      firefox_manifest(R"("description": "", )" + valid_list),
+      "com.tavorin.desktop", tavorin::native_messaging::System::Linux);
+  EXPECT_TRUE(read.browser_accepts());
+  EXPECT_EQ(read.manifest->allowed_extensions,
+            std::vector<std::string>{"bridge-test@tavorin.example"});
+}
+
+TEST(FirefoxPolicies, ExtensionSettingsBlocksAsFirefoxSettlesIt) {
+  const std::string id = "bridge-test@tavorin.example";
+  const std::string blocks_all =
+      R"("*": {"blocked_permissions": ["nativeMessaging"]})";
+  const std::pair<std::string, bool> cases[] = {
+      {"{" + blocks_all + "}", true},
+      // An entry of the extension's own replaces "*" whole.
+      {"{" + blocks_all + ", \"" + id + "\": {}}", false},
+      {"{\"" + id +
+           R"(": {"blocked_permissions": ["nativeMessaging", "tabs"],)"
+           R"( "allowed_permissions": ["nativeMessaging"]}})",
+       false},
+      {"{\"" + id + R"(": {"blocked_permissions": ["nativeMessaging"]}})",
+       true},
+      {R"({"*": {"installation_mode": "blocked"}})", true},
+      {R"({"*": {"blocked_permissions": ["tabs"]}})", false},
+  };
+  const std::string ids[] = {id};
+  for (const auto& [settings, blocks] : cases) {
+    auto findings = tavorin::doctor::judge_firefox_policies(
+        "policies.json",
+        R"({"policies": {"ExtensionSettings": )" + settings + "}}", ids);
+    EXPECT_EQ(!findings.fix.empty(), blocks) << settings;
+    EXPECT_FALSE(findings.lines.empty());
+  }
+  auto broken = tavorin::doctor::judge_firefox_policies("policies.json",
+                                                        "{\"policies\": ", ids);
+  EXPECT_EQ(broken.fix, "") << "Firefox applies no policy of a broken file";
 }
 
 }  // namespace

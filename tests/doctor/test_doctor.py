@@ -14,9 +14,9 @@ import subprocess
 import time
 import unittest
 
-from doctor_run import (CLEAN_END, HOST_NAME, LINUX_FOLDERS, ROOT, TEST_EXTENSION,
-                        DoctorTestCase, make_stranger, refusing_port,
-                        stranger_listens)
+from doctor_run import (CLEAN_END, FIREFOX_EXTENSION, FIREFOX_FOLDER, HOST_NAME,
+                        LINUX_FOLDERS, ROOT, TEST_EXTENSION, DoctorTestCase,
+                        make_stranger, refusing_port, stranger_listens)
 
 DOCTOR = os.environ.get("TAVORIN_DOCTOR", os.path.join(ROOT, "build/native/tavorin_doctor"))
 SHIM = os.environ.get("TAVORIN_SHIM", os.path.join(ROOT, "build/native/tavorin_shim"))
@@ -39,14 +39,16 @@ class LinuxDoctor(DoctorTestCase):
         os.makedirs(host_folder, exist_ok=True)
         shutil.copy(SHIM, host_folder)
         self.host = os.path.join(host_folder, "tavorin_shim")
-        args = ["--extension", TEST_EXTENSION, "--path", self.host]
+        args = ["--extension", TEST_EXTENSION, "--extension", FIREFOX_EXTENSION,
+                "--path", self.host]
         for browser in browsers:
             args += ["--browser", browser]
         subprocess.run(["sh", INSTALLER, *args], check=True, capture_output=True,
                        env=self.env)
 
     def manifest_path(self, browser="chrome"):
-        return os.path.join(self.home, LINUX_FOLDERS[browser], HOST_NAME + ".json")
+        folder = FIREFOX_FOLDER if browser == "firefox" else LINUX_FOLDERS[browser]
+        return os.path.join(self.home, folder, HOST_NAME + ".json")
 
     def temp_file(self, name, content=b""):
         path = os.path.join(self.temp, name)
@@ -61,6 +63,9 @@ class LinuxDoctor(DoctorTestCase):
             self.assert_fails(checks, "registration:" + browser,
                               os.path.join(self.home, folder, HOST_NAME + ".json"),
                               "/" + HOST_NAME + ".json: no file")
+        self.assert_fails(checks, "registration:firefox", self.manifest_path("firefox"),
+                          f"/usr/lib/mozilla/native-messaging-hosts/{HOST_NAME}.json: no file",
+                          f'Firefox answers "No such native application {HOST_NAME}"')
         self.assertNotIn("manifest:chrome", checks)
         self.assert_fails(checks, "live_launch", "skipped")
 
@@ -156,29 +161,58 @@ class LinuxDoctor(DoctorTestCase):
         self.assert_host_stopped(started, checks, "sleep", "97")
 
     def test_manifest_faults_are_named_with_the_manifest_file(self):
-        self.install("chrome")
-        manifest = self.manifest_path()
-        with open(manifest, "rb") as f:
-            good = f.read()
+        """Each as the browser reads its manifest: the Chromium family's
+        rules for Chrome's, Firefox's for Firefox's."""
+        self.install("chrome", "firefox")
+        good = {}
+        for browser in ("chrome", "firefox"):
+            with open(self.manifest_path(browser), "rb") as f:
+                good[browser] = f.read()
+        chrome, firefox = good["chrome"], good["firefox"]
         missing_host = os.path.join(self.root, "gone", "tavorin_shim")
         faults = [
-            (b"\xef\xbb\xbf" + good, "byte-order mark"),
-            (good.replace(b'"type"', b'"type" "', 1), "not valid JSON"),
-            (good.replace(TEST_EXTENSION.encode() + b"/", TEST_EXTENSION.encode()),
+            ("chrome", b"\xef\xbb\xbf" + chrome, "byte-order mark"),
+            ("chrome", chrome.replace(b'"type"', b'"type" "', 1), "not valid JSON"),
+            ("chrome", chrome.replace(TEST_EXTENSION.encode() + b"/", TEST_EXTENSION.encode()),
              f"chrome-extension://{TEST_EXTENSION}\" lacks its trailing \"/\""),
-            (good.replace(self.host.encode(), missing_host.encode()),
+            ("chrome", chrome.replace(self.host.encode(), missing_host.encode()),
              f"\"path\" names {missing_host}, which does not exist"),
+            ("firefox", firefox.replace(b'"type"', b'"allowed_origins": [], "type"'),
+             '"allowed_origins" is no member of a Firefox manifest'),
+            ("firefox", firefox.replace(FIREFOX_EXTENSION.encode(), TEST_EXTENSION.encode()),
+             f'"{TEST_EXTENSION}" in "allowed_extensions" is a Chrome-family ID'),
         ]
-        for content, problem in faults:
+        for browser, content, problem in faults:
             with self.subTest(problem=problem):
+                manifest = self.manifest_path(browser)
                 with open(manifest, "wb") as f:
                     f.write(content)
-                status, checks = self.doctor("--browser", "chrome")
+                status, checks = self.doctor("--browser", browser)
                 self.assertEqual(status, 1)
-                self.assertTrue(checks["registration:chrome"]["ok"])
-                self.assert_fails(checks, "manifest:chrome",
+                self.assertTrue(checks["registration:" + browser]["ok"])
+                self.assert_fails(checks, "manifest:" + browser,
                                   "manifest: " + manifest, problem)
                 self.assert_fails(checks, "live_launch", "skipped")
+
+    def test_firefox_starts_the_host_with_the_manifest_and_the_id(self):
+        """The live launch as Firefox makes it: the host in its own folder,
+        with the manifest's path and the extension's ID as arguments."""
+        folder = os.path.join(self.root, "Jürgen host")
+        os.makedirs(folder)
+        script = os.path.join(folder, "recording host")
+        with open(script, "w") as f:
+            f.write('#!/bin/sh\nprintf "%s\\n" "$PWD" "$@" > "$0.args"\n')
+        os.chmod(script, 0o755)
+        subprocess.run(["sh", INSTALLER, "--extension", FIREFOX_EXTENSION, "--path", script],
+                       check=True, capture_output=True, env=self.env)
+        status, checks = self.doctor("--browser", "firefox")
+        self.assertEqual(status, 1)
+        self.assertTrue(checks["manifest:firefox"]["ok"], checks["manifest:firefox"])
+        self.assertTrue(checks["policy:firefox"]["ok"], checks["policy:firefox"])
+        self.assert_fails(checks, "live_launch", "its log: (empty)")
+        with open(script + ".args", encoding="utf-8") as f:
+            self.assertEqual(f.read().splitlines(),
+                             [folder, self.manifest_path("firefox"), FIREFOX_EXTENSION])
 
     def test_what_stands_where_the_manifest_belongs_is_named_not_read(self):
         """A FIFO, a directory, a link to /dev/zero or a sparse file of 50 GB

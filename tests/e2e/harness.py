@@ -55,11 +55,14 @@ def wine_environment(temp_dir, base=os.environ):
 HOST_NAME = "com.tavorin.desktop"
 TEST_EXTENSION = "gppkkhdhkkicmjpcgcpidfjhncllihef"  # tests/browser/extension
 OTHER_EXTENSION = "abcdefghijklmnopabcdefghijklmnop"
-# Linux: the manifest's folder under the home.
+FIREFOX_EXTENSION = "bridge-test@tavorin.example"  # tests/browser/firefox_extension
+# Linux: the manifest's folder under the home, for the Chromium family and
+# for Firefox.
 LINUX_FOLDERS = {"chrome": ".config/google-chrome/NativeMessagingHosts",
                  "chromium": ".config/chromium/NativeMessagingHosts",
                  "edge": ".config/microsoft-edge/NativeMessagingHosts",
                  "brave": ".config/BraveSoftware/Brave-Browser/NativeMessagingHosts"}
+FIREFOX_FOLDER = ".mozilla/native-messaging-hosts"
 # Windows: the browser's key under HKCU or HKLM. Brave reads Chromium's.
 WINDOWS_KEYS = {"chrome": r"SOFTWARE\Google\Chrome", "chromium": r"SOFTWARE\Chromium",
                 "edge": r"SOFTWARE\Microsoft\Edge", "brave": r"SOFTWARE\Chromium"}

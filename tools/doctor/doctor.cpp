@@ -6,6 +6,7 @@
 
 #include "console.h"
 #include "desktop_app.h"
+#include "firefox_policies.h"
 #include "live_launch.h"
 #include "manifest_check.h"
 #include "options.h"
@@ -17,6 +18,7 @@ namespace tavorin::doctor {
 namespace {
 
 using native_messaging::Browser;
+using native_messaging::Family;
 
 void append(std::vector<Check>& checks, std::vector<Check> more) {
   for (Check& check : more) checks.push_back(std::move(check));
@@ -47,6 +49,43 @@ class ManifestFindings {
  private:
   std::map<std::string, ManifestFinding> findings_;
 };
+
+// The first line of a check's findings that names a problem.
+std::string first_problem(const Check& check) {
+  constexpr std::string_view PROBLEM_LINE = "\nproblem: ";
+  std::size_t at = check.detail.find(PROBLEM_LINE);
+  if (at == std::string::npos) return check.fix;
+  std::size_t start = at + PROBLEM_LINE.size();
+  return check.detail.substr(start, check.detail.find('\n', start) - start);
+}
+
+// The manifest the browser takes, as found: the Chromium family's winner;
+// for Firefox the first valid one, naming those it passes over, or the
+// first it tries when it takes none. Nothing when none is registered.
+std::optional<ManifestFinding> taken_manifest(
+    Platform& os, ManifestFindings& manifests,
+    const BrowserRegistration& registration) {
+  std::optional<ManifestFinding> first_refused;
+  std::vector<std::string> refusals;
+  for (const RegistrationPlace* place : registration.manifests_to_read()) {
+    ManifestFinding finding =
+        manifests.check(os, *registration.browser, *place->manifest_path);
+    if (finding.host) {
+      for (const std::string& refusal : refusals) {
+        finding.check.add_line("passed over, as Firefox refuses it: " +
+                               refusal);
+      }
+      return finding;
+    }
+    refusals.push_back(*place->manifest_path + ": " +
+                       first_problem(finding.check));
+    if (!first_refused) first_refused = std::move(finding);
+  }
+  for (std::size_t i = 1; i < refusals.size(); ++i) {
+    first_refused->check.add_line("refused as well: " + refusals[i]);
+  }
+  return first_refused;
+}
 
 bool blocked_by_policy(const std::vector<Check>& checks,
                        const Browser* browser) {
@@ -107,11 +146,15 @@ Report examine(Platform& os, std::span<const Browser* const> browsers) {
   ManifestFindings manifests;
   std::optional<HostToStart> host;
   for (const BrowserRegistration& registration : registrations) {
-    const RegistrationPlace* winner = registration.winner();
-    if (winner == nullptr || !winner->manifest_exists) continue;
-    ManifestFinding finding =
-        manifests.check(os, *registration.browser, *winner->manifest_path);
+    std::optional<ManifestFinding> taken =
+        taken_manifest(os, manifests, registration);
+    if (!taken) continue;
+    ManifestFinding& finding = *taken;
     report.checks.push_back(finding.check);
+    if (registration.browser->family == Family::Firefox) {
+      report.checks.push_back(
+          check_firefox_policies(os, finding.allowed_extensions));
+    }
     // The first browser that would start a host names the one to try.
     if (!host && finding.host &&
         !blocked_by_policy(report.checks, registration.browser)) {

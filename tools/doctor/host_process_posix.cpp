@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <cstring>
 #include <thread>
+#include <vector>
 
 #include "host_process.h"
 
@@ -41,8 +42,9 @@ std::string folder_of(const std::string& path) {
 }
 
 // In the child between fork and exec: only calls that are safe there. The
-// browser starts a host in the host's own folder with the extension's
-// origin as its one argument; an exec failure goes back as errno.
+// browser starts a host in the host's own folder with its own arguments
+// (Chrome the extension's origin, Firefox the manifest's path and the
+// extension's ID); an exec failure goes back as errno.
 [[noreturn]] void become_host(const HostToStart& host, const Pipe& input,
                               const Pipe& output, const Pipe& error,
                               const Pipe& failure, const char* folder,
@@ -114,24 +116,33 @@ std::string exec_failure(int failure_read) {
   return std::string("cannot start it: ") + std::strerror(code);
 }
 
+std::string command_text(const HostToStart& host) {
+  std::string text = host.program;
+  for (const std::string& argument : host.arguments) text += " " + argument;
+  return text;
+}
+
 }  // namespace
 
 HostRun run_host_as_browser(const HostToStart& host,
                             std::chrono::milliseconds limit) {
-  HostRun run{.command = host.program + " " + host.origin};
+  HostRun run{.command = command_text(host)};
   Pipe input, output, error, failure;
   if (!input.open() || !output.open() || !error.open() || !failure.open()) {
     run.start_error = std::string("cannot make pipes: ") + std::strerror(errno);
     return run;
   }
   std::string folder = folder_of(host.program);
-  std::string program = host.program;
-  std::string origin = host.origin;
-  char* argv[] = {program.data(), origin.data(), nullptr};
+  std::vector<std::string> words = {host.program};
+  words.insert(words.end(), host.arguments.begin(), host.arguments.end());
+  std::vector<char*> argv;
+  for (std::string& word : words) argv.push_back(word.data());
+  argv.push_back(nullptr);
   auto deadline = Clock::now() + limit;
   pid_t pid = ::fork();
   if (pid == 0) {
-    become_host(host, input, output, error, failure, folder.c_str(), argv);
+    become_host(host, input, output, error, failure, folder.c_str(),
+                argv.data());
   }
   for (int* fd : {&input.read, &input.write, &output.write, &error.write,
                   &failure.write}) {

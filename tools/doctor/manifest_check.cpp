@@ -9,6 +9,7 @@ namespace tavorin::doctor {
 
 namespace {
 
+using native_messaging::Family;
 using native_messaging::HostManifest;
 using native_messaging::ManifestProblem;
 
@@ -21,9 +22,11 @@ std::string joined(const std::vector<std::string>& texts) {
 
 // What the manifest holds that the doctor looks at beyond its own rules.
 std::vector<ManifestProblem> host_problems(const HostManifest& manifest,
-                                           const std::string& program) {
+                                           const std::string& program,
+                                           Family family) {
   std::vector<ManifestProblem> problems;
-  if (manifest.allowed_origins.empty()) {
+  // Firefox's own rules already refuse an empty list.
+  if (family == Family::Chromium && manifest.allowed_origins.empty()) {
     problems.push_back(
         {"\"allowed_origins\" is empty: no extension may start "
          "the host",
@@ -43,6 +46,34 @@ std::string problem_line(const ManifestProblem& problem) {
   return line;
 }
 
+native_messaging::ManifestCheck read_as(Family family, std::string_view bytes) {
+  if (family == Family::Firefox) {
+    return native_messaging::check_firefox_manifest(
+        bytes, native_messaging::HOST_NAME, THIS_SYSTEM);
+  }
+  return native_messaging::check_manifest(bytes, native_messaging::HOST_NAME,
+                                          THIS_SYSTEM);
+}
+
+std::string allowed_line(Family family, const HostManifest& manifest) {
+  if (family == Family::Firefox) {
+    return "allowed extensions: " + joined(manifest.allowed_extensions);
+  }
+  return "allowed origins: " + joined(manifest.allowed_origins);
+}
+
+HostToStart host_to_start(Family family, const HostManifest& manifest,
+                          std::string program,
+                          const std::string& manifest_path) {
+  if (family == Family::Firefox) {
+    return {std::move(program),
+            {},
+            {manifest_path, manifest.allowed_extensions.front()}};
+  }
+  const std::string& origin = manifest.allowed_origins.front();
+  return {std::move(program), origin, {origin}};
+}
+
 }  // namespace
 
 ManifestFinding check_winning_manifest(Platform& os,
@@ -59,8 +90,7 @@ ManifestFinding check_winning_manifest(Platform& os,
     check.fix = bytes.error().fix;
     return finding;
   }
-  native_messaging::ManifestCheck read = native_messaging::check_manifest(
-      bytes->view(), native_messaging::HOST_NAME, THIS_SYSTEM);
+  native_messaging::ManifestCheck read = read_as(browser.family, bytes->view());
   std::vector<ManifestProblem> problems = std::move(read.problems);
   std::string program;
   if (read.manifest) {
@@ -69,9 +99,9 @@ ManifestFinding check_winning_manifest(Platform& os,
     if (program != read.manifest->path) {
       check.detail += " (written \"" + read.manifest->path + "\")";
     }
-    check.add_line("allowed origins: " +
-                   joined(read.manifest->allowed_origins));
-    for (ManifestProblem& problem : host_problems(*read.manifest, program)) {
+    check.add_line(allowed_line(browser.family, *read.manifest));
+    for (ManifestProblem& problem :
+         host_problems(*read.manifest, program, browser.family)) {
       problems.push_back(std::move(problem));
     }
   }
@@ -83,7 +113,9 @@ ManifestFinding check_winning_manifest(Platform& os,
     return finding;
   }
   check.ok = true;
-  finding.host = HostToStart{program, read.manifest->allowed_origins.front()};
+  finding.allowed_extensions = read.manifest->allowed_extensions;
+  finding.host = host_to_start(browser.family, *read.manifest,
+                               std::move(program), manifest_path);
   return finding;
 }
 

@@ -2,6 +2,7 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "browsers.h"
 #include "check.h"
@@ -16,12 +17,18 @@ namespace tavorin::doctor {
 // start it for.
 struct HostToStart {
   std::string program;  // the manifest's "path", resolved as the browser does
-  std::string origin;   // the first of "allowed_origins"
+  std::string origin;   // the Chromium family's: the first of "allowed_origins"
+  // Everything the browser passes the host: that origin for the Chromium
+  // family; for Firefox, the manifest's path and the first of
+  // "allowed_extensions".
+  std::vector<std::string> arguments;
 };
 
 struct ManifestFinding {
   Check check;
   std::optional<HostToStart> host;  // only when the manifest is valid
+  // Firefox's: the IDs a valid manifest allows.
+  std::vector<std::string> allowed_extensions;
 };
 
 // Reads the manifest a browser's registration names as the browser does, and

@@ -2,6 +2,8 @@
 
 #include <string_view>
 
+#include "system.h"
+
 namespace tavorin::doctor {
 
 namespace {
@@ -11,6 +13,7 @@ using native_messaging::BROWSERS;
 std::string browser_names(std::string_view separator) {
   std::string names;
   for (const auto& browser : BROWSERS) {
+    if (!knows_browser(browser)) continue;
     if (!names.empty()) names += separator;
     names += browser.name;
   }
@@ -21,7 +24,7 @@ std::expected<void, std::string> choose_browser(std::string_view name,
                                                 Options& options) {
   const native_messaging::Browser* browser =
       native_messaging::find_browser(name);
-  if (browser == nullptr) {
+  if (browser == nullptr || !knows_browser(*browser)) {
     return std::unexpected("unknown browser: " + std::string(name) + " (" +
                            browser_names(", ") + ")");
   }
@@ -34,7 +37,9 @@ std::expected<void, std::string> choose_browser(std::string_view name,
 std::expected<Options, std::string> parse_options(
     std::span<const std::string> arguments) {
   Options options;
-  for (const auto& browser : BROWSERS) options.browsers.push_back(&browser);
+  for (const auto& browser : BROWSERS) {
+    if (knows_browser(browser)) options.browsers.push_back(&browser);
+  }
   for (std::size_t i = 0; i < arguments.size(); ++i) {
     std::string_view argument = arguments[i];
     std::expected<void, std::string> chosen;
@@ -66,7 +71,9 @@ std::string help_text() {
          "  1. registration: where each browser looks for the host "
          "com.tavorin.desktop,\n"
          "     in its order, and which registration wins\n"
-         "  2. policies that hide or block the host (Windows registry)\n"
+         "  2. policies that hide or block the host (Windows registry; "
+         "Firefox's\n"
+         "     policies.json, after its manifest)\n"
          "  3. the winning manifest, read as the browser reads it\n"
          "  4. the desktop app: its lock files and port file in the host's "
          "temporary\n"

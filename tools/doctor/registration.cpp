@@ -6,6 +6,12 @@ namespace tavorin::doctor {
 
 namespace {
 
+using native_messaging::Family;
+
+bool is_firefox(const BrowserRegistration& registration) {
+  return registration.browser->family == Family::Firefox;
+}
+
 std::string place_line(const RegistrationPlace& place,
                        std::string_view absent_text, bool wins) {
   std::string line = place.where + ": ";
@@ -32,12 +38,20 @@ std::string place_line(const RegistrationPlace& place,
 std::string places_text(const BrowserRegistration& registration) {
   std::string text = "where " + std::string(registration.browser->title) +
                      " looks, in its order:";
-  const RegistrationPlace* winner = registration.winner();
+  // Firefox passes over a manifest it refuses, so which one it takes is
+  // the manifest check's to say.
+  const RegistrationPlace* winner =
+      is_firefox(registration) ? nullptr : registration.winner();
   for (const RegistrationPlace& place : registration.places) {
     text +=
         "\n  " + place_line(place, registration.absent_text, &place == winner);
   }
   return text;
+}
+
+std::string_view not_found_text(const BrowserRegistration& registration) {
+  return is_firefox(registration) ? native_messaging::FIREFOX_NOT_FOUND_ERROR
+                                  : native_messaging::NOT_FOUND_ERROR;
 }
 
 }  // namespace
@@ -54,6 +68,22 @@ const RegistrationPlace* BrowserRegistration::first_broken() const {
     if (place.manifest_path && !place.manifest_exists) return &place;
   }
   return nullptr;
+}
+
+std::vector<const RegistrationPlace*> BrowserRegistration::manifests_to_read()
+    const {
+  if (browser->family != Family::Firefox) {
+    const RegistrationPlace* taken = winner();
+    if (taken == nullptr || !taken->manifest_exists) return {};
+    return {taken};
+  }
+  std::vector<const RegistrationPlace*> read;
+  for (const RegistrationPlace& place : places) {
+    if (place.manifest_exists && place.ignored_because.empty()) {
+      read.push_back(&place);
+    }
+  }
+  return read;
 }
 
 bool BrowserRegistration::registered_only_where_ignored() const {
@@ -80,11 +110,16 @@ Check describe_registration(const BrowserRegistration& registration) {
     check.fix = registration.ignored_fix;
   } else if (winner == nullptr) {
     check.add_line("not registered: " + std::string(browser.title) +
-                   " answers \"" +
-                   std::string(native_messaging::NOT_FOUND_ERROR) + "\"");
+                   " answers \"" + std::string(not_found_text(registration)) +
+                   "\"");
     check.fix = registration.register_fix;
   } else {
     check.ok = true;
+    if (is_firefox(registration)) {
+      check.add_line(
+          "Firefox takes the first of these whose manifest is valid and "
+          "allows the extension (see the manifest check)");
+    }
   }
   return check;
 }

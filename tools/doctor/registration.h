@@ -31,6 +31,10 @@ struct BrowserRegistration {
 
   // The registration the browser takes: the first it reads. Null when none.
   const RegistrationPlace* winner() const;
+  // The manifests the browser may take, in its order: the Chromium family
+  // the winner's alone (none when it is broken); Firefox every existing
+  // one, of which it takes the first valid for the extension.
+  std::vector<const RegistrationPlace*> manifests_to_read() const;
   // The first place naming a manifest that does not exist, or null.
   const RegistrationPlace* first_broken() const;
   // True when places register the host but the browser reads none of them

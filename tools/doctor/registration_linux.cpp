@@ -36,18 +36,24 @@ std::string manifest_file_name() { return std::string(HOST_NAME) + ".json"; }
 }  // namespace
 
 BrowserRegistration find_registration(const Browser& browser) {
+  std::string which_id = browser.family == native_messaging::Family::Firefox
+                             ? " (its Firefox ID)"
+                             : "";
   BrowserRegistration registration{
       .browser = &browser,
       .absent_text = "no file",
-      .register_fix =
-          "run install-linux.sh --extension EXTENSION_ID --path "
-          "/absolute/path/to/tavorin_shim --browser " +
-          std::string(browser.name)};
+      .register_fix = "run install-linux.sh --extension EXTENSION_ID" +
+                      which_id +
+                      " --path /absolute/path/to/tavorin_shim --browser " +
+                      std::string(browser.name)};
   registration.places.push_back(look_at(home_directory() + "/" +
                                         std::string(browser.user_folder) + "/" +
                                         manifest_file_name()));
-  registration.places.push_back(
-      look_at(std::string(browser.system_folder) + "/" + manifest_file_name()));
+  for (std::string_view folder : browser.system_folders) {
+    if (folder.empty()) continue;
+    registration.places.push_back(
+        look_at(std::string(folder) + "/" + manifest_file_name()));
+  }
   return registration;
 }
 

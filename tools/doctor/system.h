@@ -5,6 +5,7 @@
 #include <string_view>
 #include <vector>
 
+#include "browsers.h"
 #include "file_bytes.h"
 #include "manifest.h"
 
@@ -26,6 +27,19 @@ inline constexpr native_messaging::System THIS_SYSTEM =
 #else
 inline constexpr native_messaging::System THIS_SYSTEM =
     native_messaging::System::Linux;
+#endif
+
+// Whether the doctor knows where the browser looks on this system: on
+// Windows, a browser whose registry keys the table leaves out is none of
+// its business.
+#if defined(_WIN32)
+inline bool knows_browser(const native_messaging::Browser& browser) {
+  return !browser.registry_keys.front().empty();
+}
+#else
+inline bool knows_browser(const native_messaging::Browser& browser) {
+  return !browser.user_folder.empty();
+}
 #endif
 
 // What fixes a folder, a device or a huge file where a manifest should be.

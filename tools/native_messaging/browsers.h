@@ -5,11 +5,19 @@
 
 namespace tavorin::native_messaging {
 
-// Where a Chromium-family browser looks for a host's manifest, and the
-// policy key an administrator sets for it.
+// How a browser reads a manifest and starts its host: the Chromium family
+// (Chrome, Chromium, Edge, Brave) takes the first manifest it finds, allows
+// origins and starts the host with the extension's origin; Firefox takes the
+// first manifest valid for the extension, allows IDs and starts the host
+// with the manifest's path and the extension's ID.
+enum class Family { Chromium, Firefox };
+
+// Where a browser looks for a host's manifest, and the policy key an
+// administrator sets for it.
 struct Browser {
   std::string_view name;
   std::string_view title;
+  Family family;
   // Registry keys under HKCU\ and HKLM\, in the order the browser reads
   // them (each followed by \<host name>); Edge falls back to Chromium's and
   // Chrome's. Every Chromium build not branded Chrome reads Chromium's key,
@@ -17,40 +25,55 @@ struct Browser {
   // nothing there, so it never reads a key of its own.
   std::array<std::string_view, 3> registry_keys;
   std::string_view policy_key;
-  // On Linux: the per-user folder below $HOME, then the system folder.
+  // On Linux: the per-user folder below $HOME, then the system folders.
   std::string_view user_folder;
-  std::string_view system_folder;
+  std::array<std::string_view, 2> system_folders;
 };
 
-inline constexpr std::array<Browser, 4> BROWSERS = {{
+inline constexpr std::array<Browser, 5> BROWSERS = {{
     {"chrome",
      "Google Chrome",
+     Family::Chromium,
      {"SOFTWARE\\Google\\Chrome\\NativeMessagingHosts"},
      "SOFTWARE\\Policies\\Google\\Chrome",
      ".config/google-chrome/NativeMessagingHosts",
-     "/etc/opt/chrome/native-messaging-hosts"},
+     {"/etc/opt/chrome/native-messaging-hosts"}},
     {"chromium",
      "Chromium",
+     Family::Chromium,
      {"SOFTWARE\\Chromium\\NativeMessagingHosts",
       "SOFTWARE\\Google\\Chrome\\NativeMessagingHosts"},
      "SOFTWARE\\Policies\\Chromium",
      ".config/chromium/NativeMessagingHosts",
-     "/etc/chromium/native-messaging-hosts"},
+     {"/etc/chromium/native-messaging-hosts"}},
     {"edge",
      "Microsoft Edge",
+     Family::Chromium,
      {"SOFTWARE\\Microsoft\\Edge\\NativeMessagingHosts",
       "SOFTWARE\\Chromium\\NativeMessagingHosts",
       "SOFTWARE\\Google\\Chrome\\NativeMessagingHosts"},
      "SOFTWARE\\Policies\\Microsoft\\Edge",
      ".config/microsoft-edge/NativeMessagingHosts",
-     "/etc/opt/edge/native-messaging-hosts"},
+     {"/etc/opt/edge/native-messaging-hosts"}},
     {"brave",
      "Brave",
+     Family::Chromium,
      {"SOFTWARE\\Chromium\\NativeMessagingHosts",
       "SOFTWARE\\Google\\Chrome\\NativeMessagingHosts"},
      "SOFTWARE\\Policies\\BraveSoftware\\Brave",
      ".config/BraveSoftware/Brave-Browser/NativeMessagingHosts",
-     "/etc/opt/brave.com/brave/native-messaging-hosts"},
+     {"/etc/opt/brave.com/brave/native-messaging-hosts"}},
+    // Firefox reads one system folder, fixed when it is built: Mozilla's
+    // and Debian's builds /usr/lib/mozilla, builds for a /usr/lib64 layout
+    // /usr/lib64/mozilla. The doctor looks at both.
+    {"firefox",
+     "Firefox",
+     Family::Firefox,
+     {},
+     {},
+     ".mozilla/native-messaging-hosts",
+     {"/usr/lib/mozilla/native-messaging-hosts",
+      "/usr/lib64/mozilla/native-messaging-hosts"}},
 }};
 
 inline const Browser* find_browser(std::string_view name) {
@@ -60,7 +83,7 @@ inline const Browser* find_browser(std::string_view name) {
   return nullptr;
 }
 
-// The host this product installs, and the browser's own error texts.
+// The host this product installs, and the browsers' own error texts.
 inline constexpr std::string_view HOST_NAME = "com.tavorin.desktop";
 inline constexpr std::string_view NOT_FOUND_ERROR =
     "Specified native messaging host not found.";
@@ -68,5 +91,9 @@ inline constexpr std::string_view FORBIDDEN_ERROR =
     "Access to the specified native messaging host is forbidden.";
 inline constexpr std::string_view FAILED_TO_START_ERROR =
     "Failed to start native messaging host.";
+// Firefox's answer to every manifest it finds missing, invalid or not
+// allowing the extension, so as not to tell which.
+inline constexpr std::string_view FIREFOX_NOT_FOUND_ERROR =
+    "No such native application com.tavorin.desktop";
 
 }  // namespace tavorin::native_messaging

@@ -1,5 +1,9 @@
 #include "manifest.h"
 
+#include <algorithm>
+#include <array>
+
+#include "extension_ids.h"
 #include "json.h"
 
 namespace tavorin::native_messaging {
@@ -7,6 +11,12 @@ namespace tavorin::native_messaging {
 namespace {
 
 constexpr std::string_view EXTENSION_SCHEME = "chrome-extension://";
+
+// Firefox takes a manifest with exactly these members and no other.
+constexpr std::array<std::string_view, 5> FIREFOX_MEMBERS = {
+    "name", "description", "path", "type", "allowed_extensions"};
+
+enum class Rules { Chromium, Firefox };
 
 bool is_lower_or_digit(char c) {
   return (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9');
@@ -23,8 +33,8 @@ const std::string* string_member(const JsonValue& object,
 
 class Checker {
  public:
-  Checker(std::string_view host_name, System system)
-      : host_name_(host_name), system_(system) {}
+  Checker(std::string_view host_name, System system, Rules rules)
+      : host_name_(host_name), system_(system), rules_(rules) {}
 
   ManifestCheck run(std::string_view bytes) {
     if (bytes.starts_with(BYTE_ORDER_MARK)) {
@@ -45,11 +55,16 @@ class Checker {
       return std::move(result_);
     }
     result_.manifest.emplace();
+    if (rules_ == Rules::Firefox) check_members_firefox_knows(*parsed);
     check_name(*parsed);
     check_description(*parsed);
     check_type(*parsed);
     check_path(*parsed);
-    check_origins(*parsed);
+    if (rules_ == Rules::Firefox) {
+      check_extensions(*parsed);
+    } else {
+      check_origins(*parsed);
+    }
     return std::move(result_);
   }
 
@@ -82,8 +97,35 @@ class Checker {
     }
   }
 
+  void check_members_firefox_knows(const JsonValue& object) {
+    for (const JsonMember& member : object.members) {
+      if (std::ranges::find(FIREFOX_MEMBERS, member.name) !=
+          FIREFOX_MEMBERS.end()) {
+        continue;
+      }
+      note("\"" + member.name +
+               "\" is no member of a Firefox manifest, so Firefox refuses "
+               "the whole file",
+           "remove \"" + member.name +
+               "\": Firefox takes only name, description, path, type and "
+               "allowed_extensions");
+    }
+  }
+
   void check_description(const JsonValue& object) {
     const std::string* description = string_member(object, "description");
+    // Firefox requires the member but takes it empty.
+    if (rules_ == Rules::Firefox) {
+      if (description != nullptr) {
+        result_.manifest->description = *description;
+      } else {
+        note(
+            "\"description\" is missing or not a text, which Firefox "
+            "requires (it may be empty)",
+            "give \"description\" a text");
+      }
+      return;
+    }
     if (description == nullptr || description->empty()) {
       note("\"description\" is missing or empty",
            "give \"description\" a non-empty text");
@@ -134,7 +176,55 @@ class Checker {
     }
   }
 
+  void check_extensions(const JsonValue& object) {
+    const JsonValue* ids = object.member("allowed_extensions");
+    if (ids == nullptr || ids->kind != JsonValue::Kind::Array ||
+        ids->items.empty()) {
+      note("\"allowed_extensions\" is missing, empty or not a list",
+           "list the extension's Firefox ID in \"allowed_extensions\"");
+      return;
+    }
+    for (const JsonValue& id : ids->items) {
+      if (id.kind != JsonValue::Kind::String) {
+        note("\"allowed_extensions\" holds something other than a text",
+             "list only Firefox IDs, as texts");
+        continue;
+      }
+      result_.manifest->allowed_extensions.push_back(id.text);
+      note_bad_firefox_id(id.text);
+    }
+  }
+
+  // One ill-formed ID makes Firefox refuse the whole list, and with it the
+  // manifest, whatever else the list holds.
+  void note_bad_firefox_id(const std::string& id) {
+    ExtensionIdForm form = extension_id_form(id);
+    if (form == ExtensionIdForm::Firefox) return;
+    if (form == ExtensionIdForm::Chromium) {
+      note("\"" + id +
+               "\" in \"allowed_extensions\" is a Chrome-family ID, which "
+               "Firefox refuses there",
+           "keep only Firefox IDs (name@domain or {GUID}) in this manifest; "
+           "a Chrome-family ID belongs in the Chrome-family manifest's "
+           "\"allowed_origins\"");
+      return;
+    }
+    note("\"" + id +
+             "\" in \"allowed_extensions\" is not a Firefox ID (name@domain "
+             "or {GUID})",
+         "write each entry as the extension's Firefox ID, as its manifest "
+         "gives it in browser_specific_settings.gecko.id");
+  }
+
   void note_bad_origin(const std::string& origin) {
+    if (extension_id_form(origin) == ExtensionIdForm::Firefox) {
+      note("origin \"" + origin +
+               "\" is a Firefox ID, which Chromium-family browsers never "
+               "match",
+           "list it in the Firefox manifest's \"allowed_extensions\" "
+           "instead");
+      return;
+    }
     bool missing_slash = origin.starts_with(EXTENSION_SCHEME) &&
                          is_extension_origin(origin + "/");
     if (missing_slash) {
@@ -149,6 +239,7 @@ class Checker {
 
   std::string_view host_name_;
   System system_;
+  Rules rules_;
   ManifestCheck result_;
 };
 
@@ -168,11 +259,7 @@ bool is_extension_origin(std::string_view origin) {
   }
   std::string_view id = origin.substr(EXTENSION_SCHEME.size());
   id.remove_suffix(1);
-  if (id.size() != 32) return false;
-  for (char c : id) {
-    if (c < 'a' || c > 'p') return false;
-  }
-  return true;
+  return extension_id_form(id) == ExtensionIdForm::Chromium;
 }
 
 bool is_valid_host_name(std::string_view name) {
@@ -187,7 +274,13 @@ bool is_valid_host_name(std::string_view name) {
 
 ManifestCheck check_manifest(std::string_view bytes, std::string_view host_name,
                              System system) {
-  return Checker(host_name, system).run(bytes);
+  return Checker(host_name, system, Rules::Chromium).run(bytes);
+}
+
+ManifestCheck check_firefox_manifest(std::string_view bytes,
+                                     std::string_view host_name,
+                                     System system) {
+  return Checker(host_name, system, Rules::Firefox).run(bytes);
 }
 
 }  // namespace tavorin::native_messaging

@@ -25,7 +25,8 @@ struct HostManifest {
   std::string description;
   std::string path;
   std::string type;
-  std::vector<std::string> allowed_origins;
+  std::vector<std::string> allowed_origins;     // the Chromium family's
+  std::vector<std::string> allowed_extensions;  // Firefox's
 };
 
 struct ManifestCheck {
@@ -42,6 +43,14 @@ struct ManifestCheck {
 // of the form chrome-extension://<32 letters a to p>/.
 ManifestCheck check_manifest(std::string_view bytes, std::string_view host_name,
                              System system);
+
+// Reads a manifest's bytes as Firefox does: the same name, type and path,
+// a description that is there (it may be empty), a non-empty
+// "allowed_extensions" of Firefox IDs, and no other member, since Firefox
+// refuses a manifest with a member it does not know (such as
+// "allowed_origins").
+ManifestCheck check_firefox_manifest(std::string_view bytes,
+                                     std::string_view host_name, System system);
 
 // True for chrome-extension://<32 letters a to p>/ exactly.
 bool is_extension_origin(std::string_view origin);

@@ -1,0 +1,36 @@
+#pragma once
+
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "check.h"
+
+namespace tavorin {
+class Platform;
+}
+
+namespace tavorin::doctor {
+
+// Firefox has no policy about native messaging hosts themselves, but its
+// ExtensionSettings policy can keep an extension from running at all: by
+// blocking the extension (installation_mode "blocked") or the permission
+// "nativeMessaging" that talking to a host needs (blocked_permissions).
+// This reads every policies.json Firefox on this system may read and judges
+// it for each of `extension_ids` (the winning Firefox manifest's), or, with
+// none, for an extension without an entry of its own.
+Check check_firefox_policies(Platform& os,
+                             std::span<const std::string> extension_ids);
+
+// What one policies.json holds against those extensions: a line for each
+// finding ("<file>: ..."), and the fix of the first that blocks one.
+struct FirefoxPolicyFindings {
+  std::vector<std::string> lines;
+  std::string fix;  // empty when nothing blocks
+};
+FirefoxPolicyFindings judge_firefox_policies(
+    std::string_view file, std::string_view text,
+    std::span<const std::string> extension_ids);
+
+}  // namespace tavorin::doctor
