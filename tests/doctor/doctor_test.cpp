@@ -9,6 +9,7 @@
 #include <string>
 
 #include "cmd_line.h"
+#include "console_window.h"
 #include "extension_ids.h"
 #include "fake_platform.h"
 #include "firefox_policies.h"
@@ -81,6 +82,38 @@ TEST(CmdLine, OnlyWhatCmdStillReadsInsideQuotesIsAProblem) {
   ASSERT_EQ(cmd_line_problems(fine, environment).size(), 1u);
   EXPECT_NE(cmd_line_problems(fine, environment)[0].what.find("\"!\""),
             std::string::npos);
+}
+
+// A window shows only where a terminal other than the Windows Console Host
+// takes new consoles and a browser starts the host through cmd.exe.
+TEST(ConsoleWindow, ShowsWhereATerminalTakesTheConsoleOfCmd) {
+  using tavorin::doctor::BrowserLaunch;
+  using tavorin::doctor::TerminalChoice;
+  const auto* chrome = tavorin::native_messaging::find_browser("chrome");
+  const std::string terminal = "{2EACA947-7F5F-4CFA-BA87-8F7FBEEFBE69}";
+  const std::string console_host = "{b23d10c0-e52e-411e-9d5b-c09fdf709c7d}";
+  const std::string decide = "{00000000-0000-0000-0000-000000000000}";
+  struct Case {
+    TerminalChoice choice;
+    bool through_cmd;
+    bool window;
+  };
+  const Case cases[] = {
+      {{terminal, 22631}, true, true},
+      {{std::nullopt, 22631}, true, true},  // "Let Windows decide", 22H2 on
+      {{decide, 22000}, true, false},       // Windows 11 before 22H2
+      {{terminal, 19045}, true, false},     // Windows 10 hands nothing over
+      {{console_host, 22631}, true, false},
+      {{"{11111111-2222-3333-4444-555555555555}", 26100}, true, true},
+      {{terminal, 22631}, false, false},  // started directly
+  };
+  for (const Case& c : cases) {
+    BrowserLaunch launch{chrome, c.through_cmd, "policy"};
+    auto check = tavorin::doctor::judge_console_window(c.choice, {&launch, 1});
+    EXPECT_EQ(check.ok, !c.window) << check.detail;
+    EXPECT_EQ(check.fix.find("Windows Console Host") != std::string::npos,
+              c.window);
+  }
 }
 
 constexpr const char* PREFIX = "\xF0\x9F\x94\xA7 shim: ";

@@ -69,7 +69,7 @@ class WindowsDoctor(DoctorTestCase):
                  for b in ("edge", "chromium", "chrome")]
         self.assertEqual([line.strip() for line in detail.splitlines()[1:13]], order)
         self.assertEqual(set(checks), {"registration:edge", "policy:edge", "app_running",
-                                       "app_reachable", "live_launch"})
+                                       "app_reachable", "live_launch", "console_window"})
 
     def test_installed_from_a_non_ascii_folder_with_the_app_up_passes(self):
         folder = self.install()
@@ -178,6 +178,29 @@ class WindowsDoctor(DoctorTestCase):
         self.assertTrue(check["ok"], check)
         self.assertIn(f"names {windows_path(folder)}\\{HOST_NAME}.json, expanded from "
                       f"REG_EXPAND_SZ {stored}, found", check["detail"])
+
+    def test_a_default_terminal_that_shows_the_hidden_console(self):
+        startup = r"HKCU\Console\%%Startup"
+        version = r"HKLM\SOFTWARE\Microsoft\Windows NT\CurrentVersion"
+        build = subprocess.run([WINE, "reg", "query", version, "/v", "CurrentBuildNumber"],
+                               capture_output=True, text=True, env=self.env,
+                               timeout=60).stdout.split()[-1]
+        self.addCleanup(self.reg, "add", version, "/v", "CurrentBuildNumber", "/d", build, "/f")
+        self.addCleanup(self.reg, "delete", startup, "/f")
+        self.reg("add", startup, "/v", "DelegationConsole", "/d",
+                 "{2EACA947-7F5F-4CFA-BA87-8F7FBEEFBE69}", "/f")
+        _, checks = self.doctor("--browser", "chrome")
+        self.assertTrue(checks["console_window"]["ok"], "Windows 10 hands nothing over")
+        self.reg("add", version, "/v", "CurrentBuildNumber", "/d", "22631", "/f")
+        _, checks = self.doctor("--browser", "chrome")
+        check = self.assert_fails(checks, "console_window", "hosted by Windows Terminal",
+                                  "Google Chrome starts the host through cmd.exe")
+        self.assertIn('"Windows Console Host"', check["fix"])
+        self.assertIn("NativeHostsExecutablesLaunchDirectly", check["fix"])
+        self.reg("add", rf"HKLM\{POLICY}", "/v", "NativeHostsExecutablesLaunchDirectly",
+                 "/t", "REG_DWORD", "/d", "1", "/f")
+        _, checks = self.doctor("--browser", "chrome")
+        self.assertTrue(checks["console_window"]["ok"], checks["console_window"])
 
     def test_a_host_that_never_ends_is_stopped_with_what_it_started(self):
         host = os.path.join(self.root, "stuck host.bat")

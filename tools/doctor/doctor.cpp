@@ -5,6 +5,7 @@
 #include <optional>
 
 #include "console.h"
+#include "console_window.h"
 #include "desktop_app.h"
 #include "firefox_policies.h"
 #include "live_launch.h"
@@ -114,19 +115,30 @@ std::vector<const Browser*> usable_browsers(
   return usable;
 }
 
+bool only_a_window_shows(const Report& report) {
+  return std::ranges::all_of(report.checks, [](const Check& check) {
+    return check.ok || check.id == CONSOLE_WINDOW_CHECK;
+  });
+}
+
 std::string verdict(const Report& report,
                     const std::vector<const Browser*>& usable) {
   auto failed = std::ranges::count_if(report.checks,
                                       [](const Check& c) { return !c.ok; });
+  std::string names;
+  for (const Browser* browser : usable) {
+    names += (names.empty() ? "" : ", ") + std::string(browser->title);
+  }
+  if (!report.ok && !usable.empty() && only_a_window_shows(report)) {
+    return "the extension can reach the app through " + names +
+           ", but a console window shows each time it connects: see the fix "
+           "above";
+  }
   if (!report.ok) {
     return std::to_string(failed) + " of " +
            std::to_string(report.checks.size()) +
            " checks failed: the extension cannot reach the app that way; "
            "each fix above says what to do";
-  }
-  std::string names;
-  for (const Browser* browser : usable) {
-    names += (names.empty() ? "" : ", ") + std::string(browser->title);
   }
   std::string text = "the extension can reach the app through " + names;
   if (failed > 0) text += " (the checks marked failed concern other browsers)";
@@ -165,6 +177,9 @@ Report examine(Platform& os, std::span<const Browser* const> browsers) {
       registrations, [](const auto& r) { return r.first_broken() != nullptr; });
   append(report.checks, check_desktop_app(os));
   report.checks.push_back(check_live_launch(host));
+  if (std::optional<Check> window = check_console_window(browsers)) {
+    report.checks.push_back(*std::move(window));
+  }
   std::vector<const Browser*> usable = usable_browsers(report.checks, browsers);
   report.ok = !usable.empty() && !broken && passes_for(report.checks, nullptr);
   report.verdict = verdict(report, usable);
