@@ -14,9 +14,10 @@ import tempfile
 import unittest
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from launcher import (LAUNCHER, TEST_EXTENSION, WINDOWS_KEYS,  # noqa: E402
-                      assert_relays, scratch_folder, start_app, wine_environment)
-from wine_msi import ROOT, WINE, WinePrefix, build_msi  # noqa: E402
+from launcher import (LAUNCHER, MESSAGES, TEST_EXTENSION,  # noqa: E402
+                      WINDOWS_KEYS, WINE, HostSession, assert_relays, echo,
+                      scratch_folder, start_app, wine_environment)
+from wine_msi import ROOT, WinePrefix, build_msi  # noqa: E402
 
 FOLDER = r"C:\Program Files\Tavorin"
 MANIFEST = FOLDER + r"\com.tavorin.desktop.json"
@@ -121,6 +122,39 @@ class MsiUnderWine(unittest.TestCase):
         for options in (["--mode", "cmd"], ["--mode", "direct", "--stderr", "null"],
                         ["--browser", "edge", "--mode", "direct"]):
             assert_relays(self, env, *options)
+
+    @unittest.skipUnless(os.path.exists(LAUNCHER), "the launcher is not built")
+    def test_an_upgrade_and_an_uninstall_while_a_host_relays(self):
+        """A connectNative port keeps the host running while msiexec replaces
+        or removes its files. Windows Installer then asks Restart Manager or
+        schedules the file for the next restart (3010); Wine replaces it at
+        once. Either way the running host relays every message to its end,
+        and nothing is left once it has ended."""
+        self.install(self.older)
+        temp = scratch_folder(self, "tavorin-msi-temp-")
+        app = start_app(temp)
+        self.addCleanup(app.stop)
+        session = HostSession([WINE, LAUNCHER, "--browser", "chrome"],
+                              wine_environment(temp, self.wine.env))
+        self.addCleanup(lambda: session.process.poll() is None and session.process.kill())
+        statuses = []
+        for message, step in zip(MESSAGES, (("/i", self.newer), ("/x", self.newer), None)):
+            session.send(message)
+            self.assertEqual(session.receive(), echo(message))
+            if step:
+                statuses.append(self.wine.msiexec(*step, "/norestart").returncode)
+        session.process.stdin.close()
+        self.assertEqual(session.process.wait(timeout=60), 0)
+        self.assertEqual([s for s in statuses if s not in (0, 3010)], [], statuses)
+        self.assertEqual(app.received(), b"".join(m + b"\n" for m in MESSAGES))
+        # Windows Installer schedules a program in use for removal at the
+        # next restart (and says 3010); Wine's msiexec leaves it where it
+        # is, and nothing else.
+        folder = self.wine.unix_path(FOLDER)
+        left = sorted(os.listdir(folder)) if os.path.exists(folder) else []
+        self.assertIn(left, ([], ["tavorin_shim.exe"]))
+        shutil.rmtree(folder, ignore_errors=True)
+        self.assertNothingLeft()
 
     @unittest.skipUnless(os.path.exists(LAUNCHER), "the launcher is not built")
     def test_installs_elsewhere_but_never_in_a_folder_with_an_ampersand(self):
