@@ -1,15 +1,22 @@
 @echo off
-rem Registers the host with Chromium-family browsers on Windows, or removes it.
+rem Registers the host with the browsers on Windows, or removes it.
 rem
-rem   install-windows.cmd [/uninstall] [/machine] [/browser chrome^|chromium^|edge^|brave^|all]
+rem   install-windows.cmd [/uninstall] [/machine]
+rem                       [/browser chrome^|chromium^|edge^|brave^|firefox^|all]
 rem                       [/path C:\full\path\tavorin_shim.exe] EXTENSION_ID [EXTENSION_ID ...]
 rem
-rem Writes the host manifest com.tavorin.desktop.json next to this script and
-rem points each browser's NativeMessagingHosts key at it (HKCU, or HKLM with
-rem /machine), in the 64-bit registry view whichever cmd.exe runs it. Brave
-rem reads Chromium's key, so "brave" registers there. /uninstall removes the
-rem keys, and the manifest when every browser is uninstalled. Idempotent:
-rem running it twice leaves the same keys and file.
+rem Each ID is sorted by its form: 32 letters a to p is a Chrome-family
+rem extension (Chrome, Chromium, Edge, Brave), allowed as the origin
+rem chrome-extension://ID/ in com.tavorin.desktop.json; name@domain or a GUID
+rem in braces is a Firefox extension, allowed as it is in
+rem com.tavorin.desktop.firefox.json. Anything else is refused. Both
+rem manifests go next to this script, and each browser's NativeMessagingHosts
+rem key names its family's (HKCU, or HKLM with /machine), in the 64-bit
+rem registry view whichever cmd.exe runs it. Brave reads Chromium's key, so
+rem "brave" registers there. Without /browser, every browser whose kind of
+rem ID was given. /uninstall removes the keys, and each manifest once no
+rem browser of its family is left. Idempotent: running it twice leaves the
+rem same keys and files.
 rem
 rem Plain cmd on purpose: nothing beyond what every Windows has. Written
 rem without delayed expansion (a "!" in a path would vanish) or
@@ -29,10 +36,12 @@ set HIVE=HKCU
 set ACTION=install
 set BROWSERS=
 set "HOST_PATH=%SCRIPT_DIR%tavorin_shim.exe"
-set "MANIFEST=%SCRIPT_DIR%%HOST_NAME%.json"
+set "CHROME_MANIFEST=%SCRIPT_DIR%%HOST_NAME%.json"
+set "FIREFOX_MANIFEST=%SCRIPT_DIR%%HOST_NAME%.firefox.json"
 set ORIGINS=
-set IDS=
-set COUNT=0
+set CHROME_IDS=
+set FIREFOX_LIST=
+set FIREFOX_IDS=
 
 :parse
 if "%~1"=="" goto parsed
@@ -49,15 +58,11 @@ if /i "%~1"=="/machine" (
 if /i "%~1"=="/browser" goto take_browser
 if /i "%~1"=="/path" goto take_path
 set "ID=%~1"
-call :check_id
+call :sort_id
 if errorlevel 1 (
-  echo install-windows.cmd: not an extension ID ^(32 letters a to p^): %~1 1>&2
+  echo install-windows.cmd: not an extension ID ^(32 letters a to p for Chrome, Chromium, Edge and Brave; name@domain or a GUID in braces for Firefox^): "%~1" 1>&2
   exit /b 2
 )
-if defined ORIGINS set ORIGINS=%ORIGINS%, "chrome-extension://%ID%/"
-if not defined ORIGINS set ORIGINS="chrome-extension://%ID%/"
-set IDS=%IDS% %ID%
-set /a COUNT+=1
 shift
 goto parse
 
@@ -78,21 +83,33 @@ goto parse
 :parsed
 set ALL_BROWSERS=
 if "%BROWSERS%"=="" set BROWSERS=all
-rem Brave reads Chromium's key: chromium stands for it in "all".
-if /i "%BROWSERS: =%"=="all" (
-  set BROWSERS=chrome chromium edge
-  set ALL_BROWSERS=1
-)
+if /i "%BROWSERS: =%"=="all" goto all_browsers
 
 rem Every browser name is checked before anything changes.
 for %%B in (%BROWSERS%) do (
   call :key_of %%B
   if errorlevel 1 exit /b 2
 )
-
 if "%ACTION%"=="uninstall" goto uninstall
+for %%B in (%BROWSERS%) do (
+  call :ids_for %%B
+  if errorlevel 1 exit /b 2
+)
+goto check_host
 
-if %COUNT%==0 (
+:all_browsers
+rem Brave reads Chromium's key: chromium stands for it in "all".
+set ALL_BROWSERS=1
+if "%ACTION%"=="uninstall" (
+  set BROWSERS=chrome chromium edge firefox
+  goto uninstall
+)
+set BROWSERS=
+if defined CHROME_IDS set BROWSERS=chrome chromium edge
+if defined FIREFOX_IDS set BROWSERS=%BROWSERS% firefox
+
+:check_host
+if "%BROWSERS%"=="" (
   echo install-windows.cmd: give at least one extension ID 1>&2
   exit /b 2
 )
@@ -119,18 +136,14 @@ if not "%HOST_DIR:&=%"=="%HOST_DIR%" (
   exit /b 2
 )
 
-rem Beside the manifest the host is named by its file name alone, which the
-rem browser resolves against the manifest's folder, so the folder's name
-rem never has to be written into the file.
-if /i "%HOST_DIR%"=="%SCRIPT_DIR%" if /i "%HOST_FILE%"=="tavorin_shim.exe" (
-  call :write_plain_manifest
-  goto registered_manifest
+if defined CHROME_IDS (
+  call :write_manifest chrome
+  if errorlevel 1 exit /b 1
 )
-call :write_escaped_manifest
-if errorlevel 1 exit /b 1
-
-:registered_manifest
-echo wrote "%MANIFEST%"
+if defined FIREFOX_IDS (
+  call :write_manifest firefox
+  if errorlevel 1 exit /b 1
+)
 for %%B in (%BROWSERS%) do (
   call :register %%B
   if errorlevel 1 exit /b 1
@@ -139,29 +152,61 @@ exit /b 0
 
 :uninstall
 for %%B in (%BROWSERS%) do call :unregister %%B
-rem The manifest serves every browser: it goes with the last of them.
-if defined ALL_BROWSERS if exist "%MANIFEST%" (
-  del "%MANIFEST%"
-  echo removed "%MANIFEST%"
+rem Each manifest serves its whole family: it goes with the last of them.
+if not defined ALL_BROWSERS exit /b 0
+for %%M in ("%CHROME_MANIFEST%" "%FIREFOX_MANIFEST%") do (
+  if exist %%M (
+    del %%M
+    echo removed %%M
+  )
 )
+exit /b 0
+
+:write_manifest
+rem The manifest of one family, chrome or firefox: its file, the name of its
+rem list, the list as JSON and the IDs, for the Windows Script Host, by kind.
+if "%1"=="firefox" (
+  set "TARGET=%FIREFOX_MANIFEST%"
+  set LIST_NAME=allowed_extensions
+  set LIST=%FIREFOX_LIST%
+  set KIND=extensions
+  set WSH_IDS=%FIREFOX_IDS%
+) else (
+  set "TARGET=%CHROME_MANIFEST%"
+  set LIST_NAME=allowed_origins
+  set LIST=%ORIGINS%
+  set KIND=origins
+  set WSH_IDS=%CHROME_IDS%
+)
+rem Beside the manifest the host is named by its file name alone, which
+rem the browsers resolve against the manifest's folder, so the folder's
+rem name never has to be written into the file.
+if /i "%HOST_DIR%"=="%SCRIPT_DIR%" if /i "%HOST_FILE%"=="tavorin_shim.exe" (
+  call :write_plain_manifest
+  goto wrote_manifest
+)
+call :write_escaped_manifest
+if errorlevel 1 exit /b 1
+:wrote_manifest
+echo wrote "%TARGET%"
 exit /b 0
 
 :write_plain_manifest
 rem Every byte of this manifest is ASCII, so it is UTF-8 whatever the
 rem console's code page. One line at a time: a redirected block rewrites an
 rem existing file only in part under some cmd versions.
-> "%MANIFEST%" echo {
->> "%MANIFEST%" echo   "name": "%HOST_NAME%",
->> "%MANIFEST%" echo   "description": "Tavorin Desktop App bridge",
->> "%MANIFEST%" echo   "path": "tavorin_shim.exe",
->> "%MANIFEST%" echo   "type": "stdio",
->> "%MANIFEST%" echo   "allowed_origins": [%ORIGINS%]
->> "%MANIFEST%" echo }
+> "%TARGET%" echo {
+>> "%TARGET%" echo   "name": "%HOST_NAME%",
+>> "%TARGET%" echo   "description": "Tavorin Desktop App bridge",
+>> "%TARGET%" echo   "path": "tavorin_shim.exe",
+>> "%TARGET%" echo   "type": "stdio",
+>> "%TARGET%" echo   "%LIST_NAME%": [%LIST%]
+>> "%TARGET%" echo }
 exit /b 0
 
 :write_escaped_manifest
 rem A full path can hold any character, and cmd writes files in the console's
-rem code page, which the browser's JSON reader (UTF-8 only) refuses. The
+rem code page, which the browsers' JSON readers (UTF-8 only) refuse. The
 rem Windows Script Host writes the manifest instead, as pure ASCII with every
 rem other character as a JSON \u escape. Its script avoids every character
 rem that cmd's echo would interpret.
@@ -178,14 +223,14 @@ set "JS=%TEMP%\tavorin-manifest-%RANDOM%%RANDOM%.js"
 >> "%JS%" echo   }
 >> "%JS%" echo   return out + String.fromCharCode(34);
 >> "%JS%" echo }
->> "%JS%" echo var origins = [];
->> "%JS%" echo for (var n = 3; n !== args.length; n++) origins.push(quoted('chrome-extension://' + args(n) + '/'));
+>> "%JS%" echo var allowed = [];
+>> "%JS%" echo for (var n = 5; n !== args.length; n++) allowed.push(quoted(args(4) === 'origins' ? 'chrome-extension://' + args(n) + '/' : args(n)));
 >> "%JS%" echo var lines = ['{',
 >> "%JS%" echo   '  ' + quoted('name') + ': ' + quoted(args(1)) + ',',
 >> "%JS%" echo   '  ' + quoted('description') + ': ' + quoted('Tavorin Desktop App bridge') + ',',
 >> "%JS%" echo   '  ' + quoted('path') + ': ' + quoted(args(2)) + ',',
 >> "%JS%" echo   '  ' + quoted('type') + ': ' + quoted('stdio') + ',',
->> "%JS%" echo   '  ' + quoted('allowed_origins') + ': [' + origins.join(', ') + ']',
+>> "%JS%" echo   '  ' + quoted(args(3)) + ': [' + allowed.join(', ') + ']',
 >> "%JS%" echo   '}', ''];
 >> "%JS%" echo var file = new ActiveXObject('Scripting.FileSystemObject').CreateTextFile(args(0), true, false);
 >> "%JS%" echo file.Write(lines.join(String.fromCharCode(13, 10)));
@@ -195,22 +240,21 @@ rem leaves the earlier manifest whole. //E:JScript names the engine, so the
 rem script runs even where .js files are set to open in Notepad (a common
 rem hardening step). Wine's cscript knows no //E: and fails at once: the
 rem second try is for it, and on Windows it can only fail the same way.
-del "%MANIFEST%.new" 2>nul
-cscript //nologo //E:JScript "%JS%" "%MANIFEST%.new" "%HOST_NAME%" "%HOST_PATH%" %IDS% >nul 2>&1
-if not exist "%MANIFEST%.new" cscript //nologo "%JS%" "%MANIFEST%.new" "%HOST_NAME%" "%HOST_PATH%" %IDS% >nul
-set STATUS=%errorlevel%
+del "%TARGET%.new" 2>nul
+cscript //nologo //E:JScript "%JS%" "%TARGET%.new" "%HOST_NAME%" "%HOST_PATH%" %LIST_NAME% %KIND% %WSH_IDS% >nul 2>&1
+if not exist "%TARGET%.new" cscript //nologo "%JS%" "%TARGET%.new" "%HOST_NAME%" "%HOST_PATH%" %LIST_NAME% %KIND% %WSH_IDS% >nul
 del "%JS%" 2>nul
-if exist "%MANIFEST%.new" set STATUS=0
-if "%STATUS%"=="0" if exist "%MANIFEST%.new" (
-  move /y "%MANIFEST%.new" "%MANIFEST%" >nul
+if exist "%TARGET%.new" (
+  move /y "%TARGET%.new" "%TARGET%" >nul
   exit /b 0
 )
-del "%MANIFEST%.new" 2>nul
-echo install-windows.cmd: could not write "%MANIFEST%" through the Windows Script Host ^(cscript^); put tavorin_shim.exe next to this script and leave out /path, or install the MSI 1>&2
+echo install-windows.cmd: could not write "%TARGET%" through the Windows Script Host ^(cscript^); put tavorin_shim.exe next to this script and leave out /path, or install the MSI 1>&2
 exit /b 1
 
 :register
 call :key_of %1
+set "MANIFEST=%CHROME_MANIFEST%"
+if /i "%1"=="firefox" set "MANIFEST=%FIREFOX_MANIFEST%"
 reg add "%KEY%" /ve /t REG_SZ /d "%MANIFEST%" /f /reg:64 >nul
 if errorlevel 1 exit /b 1
 echo registered %KEY%
@@ -233,25 +277,102 @@ if /i "%1"=="edge" set KEY=%HIVE%\Software\Microsoft\Edge\NativeMessagingHosts\%
 rem Brave reads Chromium's key, then Chrome's, as every Chromium build other
 rem than Chrome does: it never looks under BraveSoftware.
 if /i "%1"=="brave" set KEY=%HIVE%\Software\Chromium\NativeMessagingHosts\%HOST_NAME%
+if /i "%1"=="firefox" set KEY=%HIVE%\Software\Mozilla\NativeMessagingHosts\%HOST_NAME%
 if defined KEY exit /b 0
-echo install-windows.cmd: unknown browser: %1 ^(chrome, chromium, edge, brave or all^) 1>&2
+echo install-windows.cmd: unknown browser: %1 ^(chrome, chromium, edge, brave, firefox or all^) 1>&2
 exit /b 1
 
-:check_id
+:ids_for
+rem A browser named with /browser needs an ID of its kind.
+if /i "%1"=="firefox" (
+  if defined FIREFOX_IDS exit /b 0
+  echo install-windows.cmd: /browser firefox needs a Firefox extension ID ^(name@domain or a GUID in braces^) 1>&2
+  exit /b 1
+)
+if defined CHROME_IDS exit /b 0
+echo install-windows.cmd: /browser %1 needs an extension ID of 32 letters a to p 1>&2
+exit /b 1
+
+:sort_id
+rem Adds ID to the Chrome family's list or to Firefox's, by its form; fails
+rem for anything else.
+call :check_chrome_id
+if errorlevel 1 goto sort_firefox
+if defined ORIGINS set ORIGINS=%ORIGINS%, "chrome-extension://%ID%/"
+if not defined ORIGINS set ORIGINS="chrome-extension://%ID%/"
+set CHROME_IDS=%CHROME_IDS% %ID%
+exit /b 0
+:sort_firefox
+call :check_firefox_id
+if errorlevel 1 exit /b 1
+if defined FIREFOX_LIST set FIREFOX_LIST=%FIREFOX_LIST%, "%ID%"
+if not defined FIREFOX_LIST set FIREFOX_LIST="%ID%"
+set FIREFOX_IDS=%FIREFOX_IDS% %ID%
+exit /b 0
+
+:check_chrome_id
 rem An extension ID is exactly 32 letters from a to p, in lower case.
 set "REST=%ID%"
 set LETTERS=0
-:check_letter
-if "%REST%"=="" goto check_length
+:chrome_letter
+if "%REST%"=="" goto chrome_length
 set "LETTER=%REST:~0,1%"
 set "REST=%REST:~1%"
 set FOUND=
 for %%L in (a b c d e f g h i j k l m n o p) do if "%LETTER%"=="%%L" set FOUND=1
 if not defined FOUND exit /b 1
 set /a LETTERS+=1
-goto check_letter
-:check_length
+goto chrome_letter
+:chrome_length
 if not "%LETTERS%"=="32" exit /b 1
+exit /b 0
+
+:check_firefox_id
+rem As Firefox takes an add-on's ID, in either case: a GUID in braces, or
+rem letters, digits, "-", "." and "_" around one "@" with something after it.
+set "REST=%ID%"
+if "%REST:~0,1%"=="{" goto check_guid
+set AT=0
+set AFTER=0
+:firefox_letter
+if "%REST%"=="" goto firefox_end
+set "LETTER=%REST:~0,1%"
+set "REST=%REST:~1%"
+if "%LETTER%"=="@" (
+  set /a AT+=1
+  goto firefox_letter
+)
+set FOUND=
+for %%L in (a b c d e f g h i j k l m n o p q r s t u v w x y z 0 1 2 3 4 5 6 7 8 9 - . _) do if /i "%LETTER%"=="%%L" set FOUND=1
+if not defined FOUND exit /b 1
+if "%AT%"=="1" set /a AFTER+=1
+goto firefox_letter
+:firefox_end
+if not "%AT%"=="1" exit /b 1
+if "%AFTER%"=="0" exit /b 1
+exit /b 0
+
+:check_guid
+set POSITION=0
+:guid_letter
+if "%REST%"=="" goto guid_end
+set "LETTER=%REST:~0,1%"
+set "REST=%REST:~1%"
+set WANT=hex
+if "%POSITION%"=="0" set WANT={
+if "%POSITION%"=="37" set WANT=}
+for %%P in (9 14 19 24) do if "%POSITION%"=="%%P" set WANT=-
+set /a POSITION+=1
+if not "%WANT%"=="hex" (
+  if not "%LETTER%"=="%WANT%" exit /b 1
+  goto guid_letter
+)
+set FOUND=
+for %%L in (0 1 2 3 4 5 6 7 8 9 a b c d e f) do if /i "%LETTER%"=="%%L" set FOUND=1
+if not defined FOUND exit /b 1
+goto guid_letter
+:guid_end
+if not "%POSITION%"=="38" exit /b 1
 exit /b 0
 
 :usage

@@ -11,7 +11,9 @@ SOURCE_DATE_EPOCH give the same bytes in every file, signed or not (the
 signature's time is SOURCE_DATE_EPOCH too).
 
 Options (make dist passes the variables of the same names):
-  --extension-ids "ID ..."   extensions the MSI's manifest allows (EXTENSION_IDS)
+  --extension-ids "ID ..."   extensions the MSI's manifests allow (EXTENSION_IDS):
+                             32 letters a to p for Chrome, Chromium, Edge and
+                             Brave, name@domain or a {GUID} for Firefox
   --sign-pkcs12 FILE         sign the .exe and the .msi with this certificate
   --sign-password-file FILE  the certificate's password, on the file's first line
   --version X.Y.Z            package another version than the built one (tests)
@@ -39,9 +41,11 @@ import zipfile
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 HOST_NAME = "com.tavorin.desktop"
 PRODUCT = "Tavorin Desktop App"
-# The extension the tests load into a real browser (tests/browser/extension):
-# a package built without EXTENSION_IDS talks to it and to nothing else.
-TEST_EXTENSION_ID = "gppkkhdhkkicmjpcgcpidfjhncllihef"
+# The extensions the tests load into a real Chromium and a real Firefox
+# (tests/browser/extension, tests/browser/firefox_extension): a package built
+# without EXTENSION_IDS talks to them and to nothing else.
+TEST_EXTENSION_IDS = ["gppkkhdhkkicmjpcgcpidfjhncllihef", "bridge-test@tavorin.example"]
+FIREFOX_MANIFEST = HOST_NAME + ".firefox.json"
 # Every GUID of the package is derived from this one (the upgrade code in
 # packaging/tavorin_shim.wxs), so the same release always has the same codes.
 UPGRADE_CODE = uuid.UUID("22F78418-E2C8-4A26-A82B-E76C2DC6B054")
@@ -114,26 +118,44 @@ def source_date_epoch():
     return max(int(value), 315532800)
 
 
+# An ID's form says its browser, as the installers sort them: Chromium's
+# extension IDs are 32 letters a to p; Firefox takes an add-on's ID as
+# name@domain or a GUID in braces (its schema's ExtensionID), in any case.
+CHROMIUM_ID = re.compile(r"[a-p]{32}")
+FIREFOX_ID = re.compile(r"\{[0-9a-f]{8}-[0-9a-f]{4}-[0-9a-f]{4}-[0-9a-f]{4}-[0-9a-f]{12}\}"
+                        r"|[a-z0-9-._]*@[a-z0-9-._]+", re.IGNORECASE)
+
+
 def extension_ids(text):
-    """The IDs in text (blanks or commas between them), in order, once each."""
-    ids = []
-    for word in re.split(r"[\s,]+", text.strip()):
-        if not word:
-            continue
-        if not re.fullmatch(r"[a-p]{32}", word):
-            raise Refusal(f"not an extension ID (32 letters a to p): {word}")
-        if word not in ids:
-            ids.append(word)
-    return ids or [TEST_EXTENSION_ID]
+    """The IDs in text (blanks or commas between them), sorted by form, in
+    order and once each: {"chromium": [...], "firefox": [...]}."""
+    sorted_ids = {"chromium": [], "firefox": []}
+    for word in re.split(r"[\s,]+", text.strip()) if text.strip() else TEST_EXTENSION_IDS:
+        if CHROMIUM_ID.fullmatch(word):
+            family = "chromium"
+        elif FIREFOX_ID.fullmatch(word):
+            family = "firefox"
+        else:
+            raise Refusal("not an extension ID (32 letters a to p for Chrome, Chromium, "
+                          f"Edge and Brave; name@domain or a GUID in braces for Firefox): {word}")
+        if word not in sorted_ids[family]:
+            sorted_ids[family].append(word)
+    return sorted_ids
 
 
-def manifest(host_path, ids):
-    """The host manifest from the installers' template, UTF-8 without BOM."""
+def manifest(host_path, ids, family):
+    """A host manifest from the installers' template, UTF-8 without BOM:
+    the Chromium family's allows origins; Firefox's lists the IDs in
+    "allowed_extensions" instead, as Firefox refuses any other member."""
     with open(TEMPLATE, encoding="utf-8") as f:
         text = f.read()
-    origins = ", ".join(json.dumps(f"chrome-extension://{i}/") for i in ids)
+    if family == "firefox":
+        allowed = ", ".join(json.dumps(i) for i in ids)
+        text = text.replace('"allowed_origins"', '"allowed_extensions"')
+    else:
+        allowed = ", ".join(json.dumps(f"chrome-extension://{i}/") for i in ids)
     text = text.replace('"@HOST_PATH@"', json.dumps(host_path))
-    text = text.replace("@ALLOWED_ORIGINS@", origins)
+    text = text.replace("@ALLOWED_ORIGINS@", allowed)
     json.loads(text)  # the template must stay valid JSON once filled
     return text.encode("utf-8")
 
@@ -142,6 +164,15 @@ def windows_text(path):
     """A text file with Windows line ends, for Notepad's sake."""
     with open(path, "rb") as f:
         return f.read().replace(b"\r\n", b"\n").replace(b"\n", b"\r\n")
+
+
+def zip_readme(ids):
+    """The zip's README, ending with the command that installs for the
+    extensions this release was built for."""
+    given = " ".join(ids["chromium"] + ids["firefox"])
+    text = windows_text(os.path.join(ROOT, "packaging", "README-zip.txt"))
+    return text + (f"\r\nThis release's extensions:\r\n\r\n"
+                   f"    .\\install-windows.cmd {given}\r\n").encode("ascii")
 
 
 def msi_program_files():
@@ -274,7 +305,7 @@ def set_summary(msi, package_code, epoch):
         f.write(data)
 
 
-def build_msi(stage, out, version, epoch):
+def build_msi(stage, out, version, epoch, families):
     """The MSI from the files in stage (wixl reads them from its working
     folder). The product code is one per version; the package code changes
     with anything in the package."""
@@ -290,7 +321,10 @@ def build_msi(stage, out, version, epoch):
         os.utime(os.path.join(stage, name), (epoch, epoch))
     done = subprocess.run(
         ["wixl", "--arch", "x64", "-D", f"Version={version}",
-         "-D", f"ProductCode={product_code}", "-o", out, WXS],
+         "-D", f"ProductCode={product_code}",
+         "-D", "Chromium=" + ("yes" if "chromium" in families else "no"),
+         "-D", "Firefox=" + ("yes" if "firefox" in families else "no"),
+         "-o", out, WXS],
         cwd=stage, capture_output=True, text=True, env=dict(os.environ, TZ="UTC"))
     if done.returncode != 0 or not os.path.exists(out):
         raise Refusal("wixl failed: " + (done.stderr or done.stdout).strip())
@@ -374,8 +408,7 @@ def main(argv):
     for given in (args.sign_pkcs12, args.sign_password_file):
         if given and not os.path.isfile(given):
             raise Refusal(f"no such file: {given}")
-    missing = set(WINDOWS_PROGRAMS) ^ (set(msi_program_files())
-                                       - {HOST_NAME + ".json", "README.txt"})
+    missing = set(WINDOWS_PROGRAMS) ^ (set(msi_program_files()) - {"README.txt"})
     if missing:
         raise Refusal("the Windows programs here and the File lines of "
                       f"packaging/tavorin_shim.wxs differ: {sorted(missing)}")
@@ -406,24 +439,31 @@ def main(argv):
             stage = os.path.join(scratch, "msi")
             os.mkdir(stage)
             files = dict(programs)
-            files[HOST_NAME + ".json"] = manifest(WINDOWS_PROGRAMS[0], ids)
+            families = [family for family, given in ids.items() if given]
+            if ids["chromium"]:
+                files[HOST_NAME + ".json"] = manifest(WINDOWS_PROGRAMS[0],
+                                                      ids["chromium"], "chromium")
+            if ids["firefox"]:
+                files[FIREFOX_MANIFEST] = manifest(WINDOWS_PROGRAMS[0], ids["firefox"],
+                                                   "firefox")
             files["README.txt"] = windows_text(os.path.join(ROOT, "packaging", "README-msi.txt"))
             files["tavorin.ico"] = read(os.path.join(args.windows_build, "tavorin.ico"))
             for name, data in files.items():
                 with open(os.path.join(stage, name), "wb") as f:
                     f.write(data)
             name = f"tavorin_shim-{version}-windows-x64.msi"
-            build_msi(stage, os.path.join(args.out, name), version, epoch)
+            build_msi(stage, os.path.join(args.out, name), version, epoch, families)
             if args.sign_pkcs12:
                 sign(os.path.join(args.out, name), args.sign_pkcs12,
                      args.sign_password_file, epoch)
-            say(f"{name}: allowed extensions {' '.join(ids)}")
+            say(f"{name}: allowed extensions "
+                f"{' '.join(ids['chromium'] + ids['firefox'])}")
             written.append(name)
 
         if "zip" in kinds:
             top = f"tavorin_shim-{version}-windows-x64"
             entries = [(n, data, True) for n, data in programs.items()]
-            entries += [(n, windows_text(p) if n == "README.txt" else read(p), False)
+            entries += [(n, zip_readme(ids) if n == "README.txt" else read(p), False)
                         for n, p in ZIP_EXTRAS]
             write_zip(os.path.join(args.out, top + ".zip"), top, entries, epoch)
             written.append(top + ".zip")

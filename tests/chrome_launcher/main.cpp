@@ -6,10 +6,18 @@
 // frames come out of its standard output. End of input closes the host's
 // standard input, as a closing port does.
 //
-//   chrome_launcher.exe --browser chrome|chromium|edge|brave
-//                       [--origin chrome-extension://ID/] [--mode cmd|direct]
+//   chrome_launcher.exe --browser chrome|chromium|edge|brave|firefox
+//                       [--origin chrome-extension://ID/ | --extension ID]
+//                       [--mode cmd|direct]
 //                       [--stderr parent|null|invalid|console]
 //                       [--console-shows TEXT]
+//
+// --browser firefox starts the host the way Firefox does, whatever --mode
+// says: its registry order, its manifest rules, the extension's ID
+// (--extension, by default the Firefox test extension's) in
+// "allowed_extensions", and the program itself with no console and two
+// arguments, the manifest's path and that ID. Firefox answers a missing or
+// refused manifest alike, so both give 70.
 //
 // --stderr console starts the host as Chrome does: no handle for cmd.exe,
 // and a new console, hidden. --console-shows then waits, once this program's
@@ -23,10 +31,12 @@
 // then on standard error.
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "browsers.h"
 #include "console_view.h"
@@ -49,6 +59,7 @@ constexpr DWORD CONSOLE_WAIT_MS = 20000;
 struct Options {
   const nm::Browser* browser = &nm::BROWSERS[0];
   std::string origin = "chrome-extension://gppkkhdhkkicmjpcgcpidfjhncllihef/";
+  std::string extension = "bridge-test@tavorin.example";
   nm::LaunchMode mode = nm::LaunchMode::ThroughCmd;
   nm::ErrorStream error_stream = nm::ErrorStream::Parent;
   std::string console_shows;
@@ -72,6 +83,8 @@ std::optional<Options> parse(int argc, wchar_t** argv) {
       if (options.browser == nullptr) return std::nullopt;
     } else if (name == L"--origin") {
       options.origin = value;
+    } else if (name == L"--extension") {
+      options.extension = value;
     } else if (name == L"--mode") {
       if (value != "cmd" && value != "direct") return std::nullopt;
       options.mode =
@@ -104,27 +117,47 @@ std::optional<std::pair<nm::RegistryPlace, std::string>> find_registration(
   return std::nullopt;
 }
 
-// What the browser reads before it starts anything: the program to start.
-std::wstring host_program(const Options& options) {
+struct HostToStart {
+  std::wstring program;
+  std::vector<std::string> arguments;
+};
+
+bool lists(const std::vector<std::string>& list, const std::string& entry) {
+  return std::find(list.begin(), list.end(), entry) != list.end();
+}
+
+// What the browser reads before it starts anything: the program to start,
+// and what it passes it.
+HostToStart host_to_start(const Options& options) {
+  const bool firefox = options.browser->family == nm::Family::Firefox;
+  std::string_view not_found =
+      firefox ? nm::FIREFOX_NOT_FOUND_ERROR : nm::NOT_FOUND_ERROR;
   auto registration = find_registration(*options.browser);
-  if (!registration) refuse(NOT_FOUND, nm::NOT_FOUND_ERROR, "no registration");
+  if (!registration) refuse(NOT_FOUND, not_found, "no registration");
   std::wstring manifest_path = nm::widen(registration->second);
   auto bytes = nm::read_file_bytes(manifest_path);
   if (!bytes) {
-    refuse(NOT_FOUND, nm::NOT_FOUND_ERROR,
-           "cannot read " + registration->second);
+    refuse(NOT_FOUND, not_found, "cannot read " + registration->second);
   }
   nm::ManifestCheck check =
-      nm::check_manifest(*bytes, nm::HOST_NAME, nm::System::Windows);
+      firefox ? nm::check_firefox_manifest(*bytes, nm::HOST_NAME,
+                                           nm::System::Windows)
+              : nm::check_manifest(*bytes, nm::HOST_NAME, nm::System::Windows);
   if (!check.browser_accepts()) {
-    refuse(NOT_FOUND, nm::NOT_FOUND_ERROR, check.problems.front().what);
+    refuse(NOT_FOUND, not_found, check.problems.front().what);
   }
-  bool allowed = false;
-  for (const std::string& origin : check.manifest->allowed_origins) {
-    allowed = allowed || origin == options.origin;
+  std::wstring program =
+      nm::resolve_host_path(manifest_path, nm::widen(check.manifest->path));
+  if (firefox) {
+    if (!lists(check.manifest->allowed_extensions, options.extension)) {
+      refuse(NOT_FOUND, not_found, options.extension + " not allowed");
+    }
+    return {program, {registration->second, options.extension}};
   }
-  if (!allowed) refuse(FORBIDDEN, nm::FORBIDDEN_ERROR, options.origin);
-  return nm::resolve_host_path(manifest_path, nm::widen(check.manifest->path));
+  if (!lists(check.manifest->allowed_origins, options.origin)) {
+    refuse(FORBIDDEN, nm::FORBIDDEN_ERROR, options.origin);
+  }
+  return {program, {options.origin}};
 }
 
 struct Pump {
@@ -169,8 +202,11 @@ int wmain(int argc, wchar_t** argv) {
         stderr);
     return 2;
   }
-  std::wstring program = host_program(*options);
-  auto host = nm::start_host(program, options->origin, options->mode,
+  HostToStart start = host_to_start(*options);
+  nm::LaunchMode mode = options->browser->family == nm::Family::Firefox
+                            ? nm::LaunchMode::Firefox
+                            : options->mode;
+  auto host = nm::start_host(start.program, start.arguments, mode,
                              options->error_stream, CONNECT_MS);
   if (!host) refuse(FAILED_TO_START, nm::FAILED_TO_START_ERROR, host.error());
 

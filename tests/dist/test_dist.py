@@ -100,11 +100,29 @@ class Dist(unittest.TestCase):
         for ids in ["gppkkhdhkkicmjpcgcpidfjhncllihe",     # 31 letters
                     "gppkkhdhkkicmjpcgcpidfjhncllihez",    # z is past p
                     "GPPKKHDHKKICMJPCGCPIDFJHNCLLIHEF",    # upper case
+                    "name@",                               # nothing after @
+                    "{0f1e2d3c-4b5a-6978-8796-a5b4c3d2e1f}",  # one digit short
                     "gppkkhdhkkicmjpcgcpidfjhncllihef x"]:  # one good, one bad
             done = dist(out, "--extension-ids", ids)
             self.assertEqual(done.returncode, 2, ids)
-            self.assertIn("not an extension ID (32 letters a to p)", done.stderr)
+            self.assertIn(f"not an extension ID (32 letters a to p for Chrome, Chromium, "
+                          f"Edge and Brave; name@domain or a GUID in braces for Firefox): "
+                          f"{ids.split()[-1]}", done.stderr)
             self.assertFalse(os.path.exists(out))
+
+    def test_ids_of_either_kind_give_each_kind_its_manifest(self):
+        for ids, manifests in (("a@b.example", ["com.tavorin.desktop.firefox.json"]),
+                               ("aaaabbbbccccddddeeeeffffgggghhhh", ["com.tavorin.desktop.json"])):
+            out = os.path.join(self.scratch, ids)
+            done = dist(out, "--only", "msi", "--only", "zip", "--extension-ids", ids)
+            self.assertEqual(done.returncode, 0, done.stderr)
+            files = subprocess.run(["msiinfo", "export", os.path.join(out, MSI), "File"],
+                                   capture_output=True, text=True, check=True).stdout
+            self.assertEqual(sorted(re.findall(r"com\.tavorin\.desktop[.a-z]*json", files)),
+                             manifests)
+            with zipfile.ZipFile(os.path.join(out, ZIP)) as archive:
+                readme = archive.read(f"tavorin_shim-{VERSION}-windows-x64/README.txt")
+            self.assertIn(f".\\install-windows.cmd {ids}".encode(), readme)
 
     def test_signs_the_exe_everywhere_it_ships_and_the_msi(self):
         folder = os.path.join(self.scratch, "certificate")

@@ -18,8 +18,9 @@ import subprocess
 import time
 import unittest
 
-from doctor_run import (CLEAN_END, HOST_NAME, ROOT, TEST_EXTENSION, WINDOWS_KEYS, WINE,
-                        DoctorTestCase, host_key, wine_environment, windows_path)
+from doctor_run import (CLEAN_END, FIREFOX_EXTENSION, HOST_NAME, ROOT, TEST_EXTENSION,
+                        WINDOWS_KEYS, WINE, DoctorTestCase, host_key, wine_environment,
+                        windows_path)
 
 DOCTOR = os.environ.get("TAVORIN_DOCTOR_EXE", os.path.join(ROOT, "build/windows/tavorin_doctor.exe"))
 EXE = os.environ.get("TAVORIN_SHIM_EXE", os.path.join(ROOT, "build/windows/tavorin_shim.exe"))
@@ -49,12 +50,12 @@ class WindowsDoctor(DoctorTestCase):
                 self.reg("delete", host_key(browser, hive), "/f")
             self.reg("delete", rf"{hive}\{POLICY}", "/f")
 
-    def install(self, *args, folder="Jürgen Ü 世界 host"):
+    def install(self, *args, folder="Jürgen Ü 世界 host", ids=(TEST_EXTENSION,)):
         host_folder = os.path.join(self.root, folder)
         os.makedirs(host_folder, exist_ok=True)
         shutil.copy(EXE, host_folder)
         shutil.copy(SCRIPT, host_folder)
-        done = subprocess.run([WINE, "cmd", "/c", "install-windows.cmd", *args, TEST_EXTENSION],
+        done = subprocess.run([WINE, "cmd", "/c", "install-windows.cmd", *args, *ids],
                               cwd=host_folder, capture_output=True, env=self.env,
                               timeout=120)
         self.assertEqual(done.returncode, 0, done.stdout + done.stderr)
@@ -72,7 +73,7 @@ class WindowsDoctor(DoctorTestCase):
                                        "app_reachable", "live_launch", "console_window"})
 
     def test_installed_from_a_non_ascii_folder_with_the_app_up_passes(self):
-        folder = self.install()
+        folder = self.install(ids=(TEST_EXTENSION, FIREFOX_EXTENSION))
         app = self.start_app()
         done = self.run_doctor()
         self.assertEqual(done.returncode, 0, done.stdout.decode("utf-8"))
@@ -82,6 +83,29 @@ class WindowsDoctor(DoctorTestCase):
         self.assertIn(windows_path(os.path.join(folder, "tavorin_shim.exe")), text)
         self.assertIn(CLEAN_END, text)
         self.assertEqual(app.received(), b"", "no byte may reach the app")
+
+    def test_firefox_in_its_own_order_and_its_own_way(self):
+        folder = self.install(ids=(FIREFOX_EXTENSION,))
+        self.start_app()
+        firefox_policy = r"HKLM\SOFTWARE\Policies\Mozilla\Firefox"
+        self.addCleanup(self.reg, "delete", firefox_policy, "/f")
+        status, checks = self.doctor("--browser", "firefox")
+        self.assertEqual(status, 0, checks)
+        order = [f"{host_key('firefox', hive)} ({view}-bit view)"
+                 for hive, view in (("HKCU", 64), ("HKLM", 32), ("HKLM", 64))]
+        detail = checks["registration:firefox"]["detail"].splitlines()[1:4]
+        self.assertEqual([line.strip().split(":")[0] for line in detail], order)
+        self.assertIn(FIREFOX_EXTENSION, checks["manifest:firefox"]["detail"])
+        launch = checks["live_launch"]["detail"]
+        self.assertIn(windows_path(os.path.join(folder, HOST_NAME + ".firefox.json")), launch)
+        self.assertIn("directly, in its folder, with no console", launch)
+        self.assertIn(CLEAN_END, launch)
+        # Group policy can keep the extension from its permission.
+        self.reg("add", firefox_policy, "/v", "ExtensionSettings", "/t", "REG_MULTI_SZ",
+                 "/d", '{"*": {"blocked_permissions": ["nativeMessaging"]}}', "/f")
+        status, checks = self.doctor("--browser", "firefox")
+        self.assertEqual(status, 1)
+        self.assert_fails(checks, "policy:firefox", "blocks the permission nativeMessaging")
 
     def test_app_down_shows_the_host_log_from_cmd(self):
         self.install("/browser", "chrome")

@@ -65,7 +65,11 @@ LINUX_FOLDERS = {"chrome": ".config/google-chrome/NativeMessagingHosts",
 FIREFOX_FOLDER = ".mozilla/native-messaging-hosts"
 # Windows: the browser's key under HKCU or HKLM. Brave reads Chromium's.
 WINDOWS_KEYS = {"chrome": r"SOFTWARE\Google\Chrome", "chromium": r"SOFTWARE\Chromium",
-                "edge": r"SOFTWARE\Microsoft\Edge", "brave": r"SOFTWARE\Chromium"}
+                "edge": r"SOFTWARE\Microsoft\Edge", "brave": r"SOFTWARE\Chromium",
+                "firefox": r"SOFTWARE\Mozilla"}
+# Windows: the manifests' names; Firefox's beside the other's.
+WINDOWS_MANIFESTS = {browser: HOST_NAME + (".firefox.json" if browser == "firefox" else ".json")
+                     for browser in WINDOWS_KEYS}
 
 
 def host_key(browser, hive="HKCU"):

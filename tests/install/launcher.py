@@ -10,6 +10,7 @@ sys.path.insert(0, os.path.join(os.path.dirname(os.path.dirname(
 import frames  # noqa: E402
 from harness import (FIREFOX_EXTENSION, FIREFOX_FOLDER, HOST_NAME,  # noqa: E402,F401
                      LINUX_FOLDERS, OTHER_EXTENSION, TEST_EXTENSION, WINDOWS_KEYS,
+                     WINDOWS_MANIFESTS,
                      WINE, ExampleApp, HostSession, echo, host_key,
                      scratch_folder, wine_environment, windows_path)
 

@@ -17,10 +17,10 @@ import shutil
 import subprocess
 import unittest
 
-from launcher import (FORBIDDEN, HOST_NAME, LAUNCHER, NOT_FOUND, OTHER_EXTENSION,
-                      ROOT, TEST_EXTENSION, WINDOWS_KEYS, WINE, assert_relays,
-                      host_key, launch, scratch_folder, start_app, wine_environment,
-                      windows_path)
+from launcher import (FIREFOX_EXTENSION, FORBIDDEN, HOST_NAME, LAUNCHER, NOT_FOUND,
+                      OTHER_EXTENSION, ROOT, TEST_EXTENSION, WINDOWS_KEYS, WINE,
+                      assert_relays, host_key, launch, scratch_folder, start_app,
+                      wine_environment, windows_path)
 
 SCRIPT = os.path.join(ROOT, "install", "install-windows.cmd")
 EXE = os.environ.get("TAVORIN_SHIM_EXE", os.path.join(ROOT, "build/windows/tavorin_shim.exe"))
@@ -69,8 +69,8 @@ class LaunchPathUnderWine(unittest.TestCase):
                               capture_output=True, env=self.env, timeout=60)
         return done.returncode == 0
 
-    def manifest(self):
-        with open(os.path.join(self.folder, HOST_NAME + ".json"), "rb") as f:
+    def manifest(self, name=HOST_NAME + ".json"):
+        with open(os.path.join(self.folder, name), "rb") as f:
             raw = f.read()
         self.assertFalse(raw.startswith(b"\xef\xbb\xbf"), "a byte-order mark")
         return json.loads(raw.decode("utf-8"))
@@ -82,13 +82,22 @@ class LaunchPathUnderWine(unittest.TestCase):
         assert_relays(self, self.env, *options)
 
     def test_script_install_is_started_both_ways_by_every_browser(self):
-        done = self.install(TEST_EXTENSION)
+        done = self.install(TEST_EXTENSION, FIREFOX_EXTENSION)
         self.assertEqual(done.returncode, 0, done.stderr)
         manifest = self.manifest()
         self.assertEqual(manifest, {
             "name": HOST_NAME, "description": "Tavorin Desktop App bridge",
             "path": "tavorin_shim.exe", "type": "stdio",
             "allowed_origins": [f"chrome-extension://{TEST_EXTENSION}/"]})
+        self.assertEqual(self.manifest(HOST_NAME + ".firefox.json"), {
+            "name": HOST_NAME, "description": "Tavorin Desktop App bridge",
+            "path": "tavorin_shim.exe", "type": "stdio",
+            "allowed_extensions": [FIREFOX_EXTENSION]})
+        # Firefox: the program itself, no console, the manifest's path and
+        # the extension's ID as its arguments, its log through a pipe.
+        self.assert_relays("--browser", "firefox")
+        done, _ = self.launch("--browser", "firefox", "--extension", "other@example.com")
+        self.assertEqual(done.returncode, NOT_FOUND, done.stderr)
         for mode, error_stream in (("cmd", "parent"), ("direct", "null"),
                                    ("direct", "invalid")):
             self.assert_relays("--browser", "chrome", "--mode", mode,
@@ -104,17 +113,20 @@ class LaunchPathUnderWine(unittest.TestCase):
         self.assertFalse(any(self.registered(b) for b in WINDOWS_KEYS))
         self.assertEqual(sorted(os.listdir(self.folder)),
                          ["install-windows.cmd", "tavorin_shim.exe"])
-        done, _ = self.launch()
-        self.assertEqual(done.returncode, NOT_FOUND, done.stderr)
+        for browser in ("chrome", "firefox"):
+            done, _ = self.launch("--browser", browser)
+            self.assertEqual(done.returncode, NOT_FOUND, done.stderr)
 
     def test_host_elsewhere_is_named_by_an_escaped_absolute_path(self):
         elsewhere = self.make_folder("Hôst ✓ 家 folder", with_host=True)
         host = windows_path(os.path.join(elsewhere, "tavorin_shim.exe"))
         # /path quoted and last: on Windows the order once decided which
         # folder the script took for its own (see the script).
-        done = self.install(TEST_EXTENSION, OTHER_EXTENSION, "/path", host)
+        done = self.install(TEST_EXTENSION, FIREFOX_EXTENSION, "/path", host)
         self.assertEqual(done.returncode, 0, done.stderr)
         self.assertEqual(self.manifest()["path"], host)
+        self.assertEqual(self.manifest(HOST_NAME + ".firefox.json")["path"], host)
+        self.assert_relays("--browser", "firefox")
         done = self.install("/path", host, TEST_EXTENSION, OTHER_EXTENSION)
         self.assertEqual(done.returncode, 0, done.stderr)
         with open(os.path.join(self.folder, HOST_NAME + ".json"), "rb") as f:
@@ -156,6 +168,10 @@ class LaunchPathUnderWine(unittest.TestCase):
     def test_refuses_bad_input_with_a_clear_message(self):
         for args, message in [(["ABC"], b"not an extension ID"),
                               ([TEST_EXTENSION[:-1] + "q"], b"not an extension ID"),
+                              (["name@"], b"not an extension ID"),
+                              (["{0f1e2d3c-4b5a-6978-8796-a5b4c3d2e1f}"], b"not an extension ID"),
+                              (["/browser", "firefox", TEST_EXTENSION],
+                               b"needs a Firefox extension ID"),
                               (["/path", r"relative\x.exe", TEST_EXTENSION], b"full path"),
                               (["/browser", "opera", TEST_EXTENSION], b"unknown browser"),
                               (["/machine"], b"at least one extension ID")]:

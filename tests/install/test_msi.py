@@ -14,16 +14,23 @@ import tempfile
 import unittest
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from launcher import (LAUNCHER, MESSAGES, TEST_EXTENSION,  # noqa: E402
-                      WINDOWS_KEYS, WINE, HostSession, assert_relays, echo,
-                      scratch_folder, start_app, wine_environment)
+from launcher import (FIREFOX_EXTENSION, LAUNCHER, MESSAGES,  # noqa: E402
+                      TEST_EXTENSION, WINDOWS_KEYS, WINDOWS_MANIFESTS, WINE,
+                      HostSession, assert_relays, echo, scratch_folder, start_app,
+                      wine_environment)
 from wine_msi import ROOT, WinePrefix, build_msi  # noqa: E402
 
 FOLDER = r"C:\Program Files\Tavorin"
 MANIFEST = FOLDER + r"\com.tavorin.desktop.json"
 REMEMBERED = r"HKLM\SOFTWARE\tavorin\Tavorin Desktop App"
-FILES = ["README.txt", "com.tavorin.desktop.json", "tavorin_doctor.exe",
-         "tavorin_shim.exe"]
+# Built without EXTENSION_IDS: for the test extensions of both families.
+FILES = ["README.txt", "com.tavorin.desktop.firefox.json", "com.tavorin.desktop.json",
+         "tavorin_doctor.exe", "tavorin_shim.exe"]
+
+
+def registered_in(folder):
+    """Each browser's key as the package writes it: its family's manifest."""
+    return {browser: folder + "\\" + WINDOWS_MANIFESTS[browser] for browser in WINDOWS_KEYS}
 
 
 def product_code(msi):
@@ -71,18 +78,22 @@ class MsiUnderWine(unittest.TestCase):
         with open(os.path.join(folder, "tavorin_shim.exe"), "rb") as installed, \
                 open(os.path.join(ROOT, "build", "windows", "tavorin_shim.exe"), "rb") as built:
             self.assertEqual(installed.read(), built.read())
-        self.assertEqual(self.wine.host_keys(), dict.fromkeys(WINDOWS_KEYS, MANIFEST))
+        self.assertEqual(self.wine.host_keys(), registered_in(FOLDER))
         self.assertEqual(self.wine.host_keys(view=32),
                          dict.fromkeys(WINDOWS_KEYS, None), "not in the 32-bit view")
 
-        with open(self.wine.unix_path(MANIFEST), "rb") as f:
-            raw = f.read()
-        self.assertFalse(raw.startswith(b"\xef\xbb\xbf"), "no byte order mark")
-        manifest = json.loads(raw.decode("utf-8"))
-        self.assertTrue(manifest.pop("description"))
-        self.assertEqual(manifest, {
-            "name": "com.tavorin.desktop", "path": "tavorin_shim.exe", "type": "stdio",
-            "allowed_origins": [f"chrome-extension://{TEST_EXTENSION}/"]})
+        for name, allowed in (("com.tavorin.desktop.json", {"allowed_origins": [
+                                  f"chrome-extension://{TEST_EXTENSION}/"]}),
+                              ("com.tavorin.desktop.firefox.json",
+                               {"allowed_extensions": [FIREFOX_EXTENSION]})):
+            with open(self.wine.unix_path(FOLDER + "\\" + name), "rb") as f:
+                raw = f.read()
+            self.assertFalse(raw.startswith(b"\xef\xbb\xbf"), "no byte order mark")
+            manifest = json.loads(raw.decode("utf-8"))
+            self.assertTrue(manifest.pop("description"))
+            self.assertEqual(manifest, {"name": "com.tavorin.desktop",
+                                        "path": "tavorin_shim.exe", "type": "stdio",
+                                        **allowed})
 
         entries = self.wine.uninstall_entries()
         self.assertEqual(list(entries), [product_code(self.older)])
@@ -100,7 +111,7 @@ class MsiUnderWine(unittest.TestCase):
         self.assertEqual(list(entries), [product_code(self.newer)])
         self.assertEqual(entries[product_code(self.newer)]["DisplayVersion"], "0.4.6")
         self.assertEqual(sorted(os.listdir(self.wine.unix_path(FOLDER))), FILES)
-        self.assertEqual(self.wine.host_keys(), dict.fromkeys(WINDOWS_KEYS, MANIFEST))
+        self.assertEqual(self.wine.host_keys(), registered_in(FOLDER))
 
         # And the earlier one cannot come back over it.
         done = self.wine.msiexec("/i", self.older)
@@ -120,7 +131,8 @@ class MsiUnderWine(unittest.TestCase):
         self.addCleanup(app.stop)
         env = wine_environment(temp, self.wine.env)
         for options in (["--mode", "cmd"], ["--mode", "direct", "--stderr", "null"],
-                        ["--browser", "edge", "--mode", "direct"]):
+                        ["--browser", "edge", "--mode", "direct"],
+                        ["--browser", "firefox"]):
             assert_relays(self, env, *options)
 
     @unittest.skipUnless(os.path.exists(LAUNCHER), "the launcher is not built")
@@ -160,13 +172,13 @@ class MsiUnderWine(unittest.TestCase):
     def test_installs_elsewhere_but_never_in_a_folder_with_an_ampersand(self):
         # The folder an administrator chose holds the files, the host is
         # started from there, and the upgrade and the uninstall find them.
-        folder = "C:\\Tools\\Tavorin Ü 世界 Host\\"
-        self.install(self.older, "INSTALLDIR=" + folder)
-        elsewhere = folder + "com.tavorin.desktop.json"
-        self.assertEqual(self.wine.host_keys(), dict.fromkeys(WINDOWS_KEYS, elsewhere))
+        folder = "C:\\Tools\\Tavorin Ü 世界 Host"
+        self.install(self.older, "INSTALLDIR=" + folder + "\\")
+        elsewhere = folder + "\\com.tavorin.desktop.json"
+        self.assertEqual(self.wine.host_keys(), registered_in(folder))
         self.relays_both_ways()
         self.install(self.newer)
-        self.assertEqual(self.wine.host_keys(), dict.fromkeys(WINDOWS_KEYS, elsewhere))
+        self.assertEqual(self.wine.host_keys(), registered_in(folder))
         self.assertTrue(os.path.exists(self.wine.unix_path(elsewhere)))
         self.wine.msiexec("/x", self.newer)
         self.assertFalse(os.path.exists(self.wine.unix_path(elsewhere)))

@@ -1,7 +1,6 @@
 #include "firefox_policies.h"
 
 #include <algorithm>
-#include <array>
 
 #include "browsers.h"
 #include "json.h"
@@ -12,17 +11,6 @@ namespace tavorin::doctor {
 namespace {
 
 using native_messaging::JsonValue;
-
-// Firefox on Linux reads the system's policies.json and, only when there is
-// none, the one in its own installation's distribution folder, wherever the
-// distribution or the user installed it.
-constexpr std::string_view SYSTEM_POLICIES =
-    "/etc/firefox/policies/policies.json";
-constexpr std::array<std::string_view, 4> DISTRIBUTION_POLICIES = {
-    "/usr/lib/firefox-esr/distribution/policies.json",
-    "/usr/lib/firefox/distribution/policies.json",
-    "/usr/lib64/firefox/distribution/policies.json",
-    "/opt/firefox/distribution/policies.json"};
 
 constexpr std::string_view PERMISSION = "nativeMessaging";
 
@@ -95,24 +83,6 @@ void judge_one(std::string_view file, const JsonValue& settings,
   }
 }
 
-std::vector<std::string> existing(std::span<const std::string_view> paths) {
-  std::vector<std::string> found;
-  for (std::string_view path : paths) {
-    if (path_exists(std::string(path))) found.emplace_back(path);
-  }
-  return found;
-}
-
-std::string places_text() {
-  std::string text = "Firefox reads " + std::string(SYSTEM_POLICIES) +
-                     " and, only without it, distribution/policies.json in "
-                     "its own folder:";
-  for (std::string_view file : DISTRIBUTION_POLICIES) {
-    text += "\n  " + std::string(file);
-  }
-  return text;
-}
-
 }  // namespace
 
 FirefoxPolicyFindings judge_firefox_policies(
@@ -144,24 +114,22 @@ FirefoxPolicyFindings judge_firefox_policies(
 
 Check check_firefox_policies(Platform& os,
                              std::span<const std::string> extension_ids) {
+  FirefoxPolicySources found = firefox_policy_sources(os);
   Check check =
-      make_check("policy:firefox", "Policies of Firefox", places_text(),
+      make_check("policy:firefox", "Policies of Firefox", found.description,
                  native_messaging::find_browser("firefox"));
   check.ok = true;
-  std::vector<std::string> files = existing({&SYSTEM_POLICIES, 1});
-  if (files.empty()) files = existing(DISTRIBUTION_POLICIES);
-  if (files.empty()) {
+  if (found.sources.empty()) {
     check.add_line("none of them is there");
     return check;
   }
-  for (const std::string& file : files) {
-    auto bytes = read_file_bytes(os, file);
-    if (!bytes) {
-      check.add_line(bytes.error().what);
+  for (const FirefoxPolicySource& source : found.sources) {
+    if (!source.text) {
+      check.add_line(source.unreadable);
       continue;
     }
     FirefoxPolicyFindings findings =
-        judge_firefox_policies(file, bytes->view(), extension_ids);
+        judge_firefox_policies(source.where, *source.text, extension_ids);
     for (const std::string& line : findings.lines) check.add_line(line);
     if (!findings.fix.empty() && check.ok) {
       check.ok = false;

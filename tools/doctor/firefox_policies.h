@@ -1,5 +1,6 @@
 #pragma once
 
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -22,6 +23,19 @@ namespace tavorin::doctor {
 // none, for an extension without an entry of its own.
 Check check_firefox_policies(Platform& os,
                              std::span<const std::string> extension_ids);
+
+// Where Firefox on this system takes its policies from, and what each
+// holds, as the text of a policies.json ({"policies": {...}}).
+struct FirefoxPolicySource {
+  std::string where;
+  std::optional<std::string> text;
+  std::string unreadable;  // why, when there is no text
+};
+struct FirefoxPolicySources {
+  std::string description;  // where Firefox looks, in its order
+  std::vector<FirefoxPolicySource> sources;  // the ones it takes
+};
+FirefoxPolicySources firefox_policy_sources(Platform& os);
 
 // What one policies.json holds against those extensions: a line for each
 // finding ("<file>: ..."), and the fix of the first that blocks one.

@@ -69,7 +69,14 @@ void stop_tree(DWORD process_id) {
 }
 
 std::string command_text(const HostToStart& host) {
-  return "%COMSPEC% /d /s /c \"\"" + host.program + "\" " + host.origin +
+  std::string arguments;
+  for (const std::string& argument : host.arguments)
+    arguments += " " + argument;
+  if (host.family == native_messaging::Family::Firefox) {
+    return "\"" + host.program + "\"" + arguments +
+           " (directly, in its folder, with no console)";
+  }
+  return "%COMSPEC% /d /s /c \"\"" + host.program + "\"" + arguments +
          " --parent-window=0\" < \\\\.\\pipe\\chrome.nativeMessaging.in.<id> "
          "> \\\\.\\pipe\\chrome.nativeMessaging.out.<id>";
 }
@@ -93,8 +100,10 @@ HostRun run_host_as_browser(const HostToStart& host,
                             std::chrono::milliseconds limit) {
   HostRun run{.command = command_text(host)};
   auto started = native_messaging::start_host(
-      widen(host.program), host.origin,
-      native_messaging::LaunchMode::ThroughCmd,
+      widen(host.program), host.arguments,
+      host.family == native_messaging::Family::Firefox
+          ? native_messaging::LaunchMode::Firefox
+          : native_messaging::LaunchMode::ThroughCmd,
       native_messaging::ErrorStream::Pipe, CONNECT_MS);
   if (!started) {
     run.start_error = started.error();

@@ -33,7 +33,7 @@ std::vector<ManifestProblem> host_problems(const HostManifest& manifest,
          "install again with the extension's ID"});
   }
   if (!manifest.path.empty()) {
-    for (ManifestProblem& problem : host_start_problems(program)) {
+    for (ManifestProblem& problem : host_start_problems(program, family)) {
       problems.push_back(std::move(problem));
     }
   }
@@ -67,11 +67,10 @@ HostToStart host_to_start(Family family, const HostManifest& manifest,
                           const std::string& manifest_path) {
   if (family == Family::Firefox) {
     return {std::move(program),
-            {},
+            family,
             {manifest_path, manifest.allowed_extensions.front()}};
   }
-  const std::string& origin = manifest.allowed_origins.front();
-  return {std::move(program), origin, {origin}};
+  return {std::move(program), family, {manifest.allowed_origins.front()}};
 }
 
 }  // namespace

@@ -17,10 +17,10 @@ namespace tavorin::doctor {
 // start it for.
 struct HostToStart {
   std::string program;  // the manifest's "path", resolved as the browser does
-  std::string origin;   // the Chromium family's: the first of "allowed_origins"
-  // Everything the browser passes the host: that origin for the Chromium
-  // family; for Firefox, the manifest's path and the first of
-  // "allowed_extensions".
+  native_messaging::Family family = native_messaging::Family::Chromium;
+  // Everything the browser passes the host: the first of "allowed_origins"
+  // for the Chromium family; for Firefox, the manifest's path and the first
+  // of "allowed_extensions".
   std::vector<std::string> arguments;
 };
 

@@ -82,10 +82,15 @@ Check check_browser_policies(const BrowserRegistration& registration) {
 
 }  // namespace
 
+// Firefox's policies say nothing of hosts; what can stop its extension is
+// checked beside its manifest.
 std::vector<Check> check_policies(
     std::span<const BrowserRegistration> registrations) {
   std::vector<Check> checks;
   for (const BrowserRegistration& registration : registrations) {
+    if (registration.browser->family == native_messaging::Family::Firefox) {
+      continue;
+    }
     checks.push_back(check_browser_policies(registration));
   }
   return checks;

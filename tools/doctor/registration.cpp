@@ -12,6 +12,10 @@ bool is_firefox(const BrowserRegistration& registration) {
   return registration.browser->family == Family::Firefox;
 }
 
+bool takes_first_valid(const BrowserRegistration& registration) {
+  return registration.takes_first_valid;
+}
+
 std::string place_line(const RegistrationPlace& place,
                        std::string_view absent_text, bool wins) {
   std::string line = place.where + ": ";
@@ -38,10 +42,10 @@ std::string place_line(const RegistrationPlace& place,
 std::string places_text(const BrowserRegistration& registration) {
   std::string text = "where " + std::string(registration.browser->title) +
                      " looks, in its order:";
-  // Firefox passes over a manifest it refuses, so which one it takes is
-  // the manifest check's to say.
+  // Firefox on Linux passes over a manifest it refuses, so which one it
+  // takes is the manifest check's to say.
   const RegistrationPlace* winner =
-      is_firefox(registration) ? nullptr : registration.winner();
+      takes_first_valid(registration) ? nullptr : registration.winner();
   for (const RegistrationPlace& place : registration.places) {
     text +=
         "\n  " + place_line(place, registration.absent_text, &place == winner);
@@ -72,7 +76,7 @@ const RegistrationPlace* BrowserRegistration::first_broken() const {
 
 std::vector<const RegistrationPlace*> BrowserRegistration::manifests_to_read()
     const {
-  if (browser->family != Family::Firefox) {
+  if (!takes_first_valid) {
     const RegistrationPlace* taken = winner();
     if (taken == nullptr || !taken->manifest_exists) return {};
     return {taken};
@@ -115,7 +119,7 @@ Check describe_registration(const BrowserRegistration& registration) {
     check.fix = registration.register_fix;
   } else {
     check.ok = true;
-    if (is_firefox(registration)) {
+    if (takes_first_valid(registration)) {
       check.add_line(
           "Firefox takes the first of these whose manifest is valid and "
           "allows the extension (see the manifest check)");

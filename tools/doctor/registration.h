@@ -28,12 +28,16 @@ struct BrowserRegistration {
   std::string_view absent_text{};           // how a place without one reads
   std::string register_fix{};               // the install command for it
   std::string ignored_fix{};  // what makes the browser read an ignored place
+  // Firefox on Linux tries each manifest in turn and takes the first valid
+  // one; every browser on Windows (Firefox too) takes the first registry
+  // value it finds, valid or not.
+  bool takes_first_valid = false;
 
   // The registration the browser takes: the first it reads. Null when none.
   const RegistrationPlace* winner() const;
-  // The manifests the browser may take, in its order: the Chromium family
-  // the winner's alone (none when it is broken); Firefox every existing
-  // one, of which it takes the first valid for the extension.
+  // The manifests the browser may take, in its order: the winner's alone
+  // (none when it is broken); where it takes the first valid one, every
+  // existing one.
   std::vector<const RegistrationPlace*> manifests_to_read() const;
   // The first place naming a manifest that does not exist, or null.
   const RegistrationPlace* first_broken() const;

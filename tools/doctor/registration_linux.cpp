@@ -45,7 +45,8 @@ BrowserRegistration find_registration(const Browser& browser) {
       .register_fix = "run install-linux.sh --extension EXTENSION_ID" +
                       which_id +
                       " --path /absolute/path/to/tavorin_shim --browser " +
-                      std::string(browser.name)};
+                      std::string(browser.name),
+      .takes_first_valid = browser.family == native_messaging::Family::Firefox};
   registration.places.push_back(look_at(home_directory() + "/" +
                                         std::string(browser.user_folder) + "/" +
                                         manifest_file_name()));

@@ -35,17 +35,20 @@ RegistrationPlace look_at(const RegistryPlace& key, bool user_hosts_allowed) {
 
 BrowserRegistration find_registration(const Browser& browser) {
   bool allowed = native_messaging::user_hosts_allowed(browser);
+  std::string command = "install-windows.cmd /browser " +
+                        std::string(browser.name) +
+                        (browser.family == native_messaging::Family::Firefox
+                             ? " EXTENSION_ID (its Firefox ID)"
+                             : " EXTENSION_ID") +
+                        " in the host's folder";
   std::string machine_install =
       "install for all users: from an administrator prompt, run "
-      "install-windows.cmd /machine /browser " +
-      std::string(browser.name) + " EXTENSION_ID in the host's folder";
+      "install-windows.cmd /machine" +
+      command.substr(std::string_view("install-windows.cmd").size());
   BrowserRegistration registration{
       .browser = &browser,
       .absent_text = "not set",
-      .register_fix = allowed ? "run install-windows.cmd /browser " +
-                                    std::string(browser.name) +
-                                    " EXTENSION_ID in the host's folder"
-                              : machine_install,
+      .register_fix = allowed ? "run " + command : machine_install,
       .ignored_fix = machine_install};
   // Every place is read, the ones policy hides included, so that the
   // report shows a registration the browser skips.

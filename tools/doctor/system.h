@@ -72,8 +72,9 @@ std::expected<FileBytes, UnreadableFile> read_file_bytes(
 std::string resolve_host_path(const std::string& manifest_path,
                               const std::string& path);
 
-// What keeps the browser on this system from starting that program.
+// What keeps the browser on this system from starting that program (on
+// Windows, for the Chromium family, also what its cmd.exe line changes).
 std::vector<native_messaging::ManifestProblem> host_start_problems(
-    const std::string& host_path);
+    const std::string& host_path, native_messaging::Family family);
 
 }  // namespace tavorin::doctor

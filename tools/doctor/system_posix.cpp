@@ -52,7 +52,8 @@ std::string resolve_host_path(const std::string&, const std::string& path) {
   return path;
 }
 
-std::vector<ManifestProblem> host_start_problems(const std::string& host_path) {
+std::vector<ManifestProblem> host_start_problems(const std::string& host_path,
+                                                 native_messaging::Family) {
   struct stat info {};
   if (::stat(host_path.c_str(), &info) != 0) {
     return {{"\"path\" names " + host_path + ", which does not exist",

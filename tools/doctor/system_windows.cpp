@@ -96,9 +96,15 @@ std::string resolve_host_path(const std::string& manifest_path,
       native_messaging::resolve_host_path(widen(manifest_path), widen(path)));
 }
 
-std::vector<ManifestProblem> host_start_problems(const std::string& host_path) {
-  std::vector<ManifestProblem> problems = cmd_line_problems(
-      host_path, {environment_variable_set, delayed_expansion_by_default()});
+std::vector<ManifestProblem> host_start_problems(
+    const std::string& host_path, native_messaging::Family family) {
+  // Firefox starts the program itself: no cmd.exe reads its path.
+  const bool through_cmd = family == native_messaging::Family::Chromium;
+  std::vector<ManifestProblem> problems;
+  if (through_cmd) {
+    problems = cmd_line_problems(
+        host_path, {environment_variable_set, delayed_expansion_by_default()});
+  }
   DWORD attributes = GetFileAttributesW(widen(host_path).c_str());
   if (attributes == INVALID_FILE_ATTRIBUTES) {
     problems.push_back(
@@ -109,7 +115,7 @@ std::vector<ManifestProblem> host_start_problems(const std::string& host_path) {
     problems.push_back({"\"path\" names " + host_path + ", which is a folder",
                         "point \"path\" at tavorin_shim.exe itself"});
   }
-  if (GetEnvironmentVariableW(L"COMSPEC", nullptr, 0) == 0) {
+  if (through_cmd && GetEnvironmentVariableW(L"COMSPEC", nullptr, 0) == 0) {
     problems.push_back(
         {"COMSPEC is not set, so the browser cannot start cmd.exe to start "
          "any host",

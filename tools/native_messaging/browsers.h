@@ -66,11 +66,15 @@ inline constexpr std::array<Browser, 5> BROWSERS = {{
     // Firefox reads one system folder, fixed when it is built: Mozilla's
     // and Debian's builds /usr/lib/mozilla, builds for a /usr/lib64 layout
     // /usr/lib64/mozilla. The doctor looks at both.
+    // On Windows Firefox reads its key under HKCU (64-bit view), then under
+    // HKLM in the 32-bit view, then the 64-bit one; the first that has a
+    // value is the registration (NativeManifests.sys.mjs, _winLookup).
+    // Its policies (under Policies\Mozilla\Firefox) have nothing on hosts.
     {"firefox",
      "Firefox",
      Family::Firefox,
-     {},
-     {},
+     {"SOFTWARE\\Mozilla\\NativeMessagingHosts"},
+     "SOFTWARE\\Policies\\Mozilla\\Firefox",
      ".mozilla/native-messaging-hosts",
      {"/usr/lib/mozilla/native-messaging-hosts",
       "/usr/lib64/mozilla/native-messaging-hosts"}},

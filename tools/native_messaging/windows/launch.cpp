@@ -36,11 +36,45 @@ std::wstring folder_of(const std::wstring& path) {
   return slash == std::wstring::npos ? std::wstring() : path.substr(0, slash);
 }
 
-// The host's command line as the browser writes it: the program quoted,
-// then the origin and the parent window (0: a service worker's port).
-std::wstring host_command(const std::wstring& program,
-                          std::string_view origin) {
-  return L"\"" + program + L"\" " + widen(origin) + L" --parent-window=0";
+// The host's command line as Chrome writes it: the program quoted (it
+// always holds a backslash), then the origin and the parent window (0: a
+// service worker's port).
+std::wstring chrome_command(const std::wstring& program,
+                            std::span<const std::string> arguments) {
+  std::wstring command = L"\"" + program + L"\"";
+  for (const std::string& argument : arguments)
+    command += L" " + widen(argument);
+  return command + L" --parent-window=0";
+}
+
+// An argument as Firefox quotes it: only when it holds white space or a
+// quote, with the backslashes before a quote doubled.
+std::wstring firefox_quoted(const std::wstring& argument) {
+  if (argument.find_first_of(L" \t\n\v\"") == std::wstring::npos) {
+    return argument;
+  }
+  std::wstring quoted = L"\"";
+  std::size_t backslashes = 0;
+  for (wchar_t unit : argument) {
+    if (unit == L'\\') {
+      ++backslashes;
+    } else {
+      if (unit == L'"') quoted.append(backslashes + 1, L'\\');
+      backslashes = 0;
+    }
+    quoted += unit;
+  }
+  quoted.append(backslashes, L'\\');
+  return quoted + L"\"";
+}
+
+std::wstring firefox_command(const std::wstring& program,
+                             std::span<const std::string> arguments) {
+  std::wstring command = firefox_quoted(program);
+  for (const std::string& argument : arguments) {
+    command += L" " + firefox_quoted(widen(argument));
+  }
+  return command;
 }
 
 std::string system_text(const char* what) {
@@ -77,6 +111,7 @@ struct Launch {
   HANDLE error = nullptr;
   bool use_handles = false;
   bool new_console = false;
+  bool no_window = false;
 };
 
 // Chrome opens the pipes' client ends for a directly started host:
@@ -179,6 +214,7 @@ std::expected<PROCESS_INFORMATION, std::string> create_process(
   startup.StartupInfo.wShowWindow = SW_HIDE;
   DWORD flags = CREATE_UNICODE_ENVIRONMENT;
   if (launch.new_console) flags |= CREATE_NEW_CONSOLE;
+  if (launch.no_window) flags |= CREATE_NO_WINDOW;
   if (launch.use_handles) {
     startup.StartupInfo.dwFlags |= STARTF_USESTDHANDLES;
     startup.StartupInfo.hStdInput = launch.input;
@@ -215,11 +251,9 @@ std::wstring resolve_host_path(const std::wstring& manifest_path,
   return folder_of(manifest_path) + L"\\" + path;
 }
 
-std::expected<StartedHost, std::string> start_host(const std::wstring& program,
-                                                   std::string_view origin,
-                                                   LaunchMode mode,
-                                                   ErrorStream error_stream,
-                                                   DWORD connect_ms) {
+std::expected<StartedHost, std::string> start_host(
+    const std::wstring& program, std::span<const std::string> arguments,
+    LaunchMode mode, ErrorStream error_stream, DWORD connect_ms) {
   std::wstring token = random_token();
   std::wstring in_name = L"\\\\.\\pipe\\chrome.nativeMessaging.in." + token;
   std::wstring out_name = L"\\\\.\\pipe\\chrome.nativeMessaging.out." + token;
@@ -236,8 +270,11 @@ std::expected<StartedHost, std::string> start_host(const std::wstring& program,
   // cmd.exe gets no handles from the browser, only a hidden console; a
   // standard error chosen for it is the one handle it is given.
   launch.use_handles = launch.error != nullptr;
-  if (mode == LaunchMode::Direct) {
-    launch.command = host_command(program, origin);
+  if (mode != LaunchMode::ThroughCmd) {
+    launch.command = mode == LaunchMode::Firefox
+                         ? firefox_command(program, arguments)
+                         : chrome_command(program, arguments);
+    launch.no_window = mode == LaunchMode::Firefox;
     if (auto opened = open_client_ends(in_name, out_name, launch); !opened) {
       return std::unexpected(opened.error());
     }
@@ -247,7 +284,7 @@ std::expected<StartedHost, std::string> start_host(const std::wstring& program,
       return std::unexpected("COMSPEC is not set");
     }
     launch.command = std::wstring(comspec) + L" /d /s /c \"" +
-                     host_command(program, origin) + L"\" < " + in_name +
+                     chrome_command(program, arguments) + L"\" < " + in_name +
                      L" > " + out_name;
   }
   auto process = create_process(launch, folder_of(program));

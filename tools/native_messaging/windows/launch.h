@@ -3,16 +3,19 @@
 #include <windows.h>
 
 #include <expected>
+#include <span>
 #include <string>
 #include <string_view>
 
 namespace tavorin::native_messaging {
 
-// How the browser starts a host: through cmd.exe with its standard streams
-// redirected to two named pipes, or (policy NativeHostsExecutablesLaunch
-// Directly, for an .exe) the program itself with the pipes as inherited
-// synchronous handles.
-enum class LaunchMode { ThroughCmd, Direct };
+// How the browser starts a host: Chrome and Edge through cmd.exe with its
+// standard streams redirected to two named pipes, or (policy
+// NativeHostsExecutablesLaunchDirectly, for an .exe) the program itself
+// with the pipes as inherited synchronous handles; Firefox the program
+// itself with no console at all (CREATE_NO_WINDOW), its standard error a
+// pipe it reads (subprocess_worker_win.js).
+enum class LaunchMode { ThroughCmd, Direct, Firefox };
 
 // What the host gets as standard error. Chrome, a program without a
 // console, passes cmd.exe no handle at all, and Windows gives cmd.exe a new
@@ -30,14 +33,14 @@ struct StartedHost {
   HANDLE log = nullptr;        // the read end of its standard error, for Pipe
 };
 
-// Starts the program as the browser does, for the extension `origin`, with
-// the current directory set to the program's folder, and waits (at most
-// `connect_ms`) until it has opened both pipes. On failure, why.
-std::expected<StartedHost, std::string> start_host(const std::wstring& program,
-                                                   std::string_view origin,
-                                                   LaunchMode mode,
-                                                   ErrorStream error_stream,
-                                                   DWORD connect_ms);
+// Starts the program as the browser does, with the browser's arguments (a
+// Chromium-family browser's extension origin; Firefox's manifest path and
+// extension ID), the current directory set to the program's folder, and
+// waits (at most `connect_ms`) until it has opened both pipes. On failure,
+// why.
+std::expected<StartedHost, std::string> start_host(
+    const std::wstring& program, std::span<const std::string> arguments,
+    LaunchMode mode, ErrorStream error_stream, DWORD connect_ms);
 
 // The program a manifest names: a relative path is taken from the
 // manifest's folder, as the browser does on Windows.

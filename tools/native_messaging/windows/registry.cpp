@@ -50,6 +50,32 @@ class Key {
     return typed->first;
   }
 
+  // A string or a REG_MULTI_SZ, its strings one per line.
+  std::optional<std::wstring> lines(const wchar_t* name) const {
+    if (key_ == nullptr) return std::nullopt;
+    DWORD type = 0;
+    DWORD bytes = 0;
+    if (RegQueryValueExW(key_, name, nullptr, &type, nullptr, &bytes) !=
+            ERROR_SUCCESS ||
+        (type != REG_MULTI_SZ && type != REG_SZ && type != REG_EXPAND_SZ)) {
+      return std::nullopt;
+    }
+    std::wstring value(bytes / sizeof(wchar_t) + 1, L'\0');
+    if (RegQueryValueExW(key_, name, nullptr, &type,
+                         reinterpret_cast<BYTE*>(value.data()),
+                         &bytes) != ERROR_SUCCESS) {
+      return std::nullopt;
+    }
+    value.resize(bytes / sizeof(wchar_t));
+    while (!value.empty() && value.back() == L'\0') value.pop_back();
+    for (wchar_t& unit : value) {
+      if (unit == L'\0') unit = L'\n';
+    }
+    return value;
+  }
+
+  bool exists() const { return key_ != nullptr; }
+
   std::optional<DWORD> number(const wchar_t* name) const {
     if (key_ == nullptr) return std::nullopt;
     DWORD type = 0;
@@ -115,6 +141,10 @@ std::vector<RegistryPlace> registry_places(const Browser& browser,
   for (bool machine : {false, true}) {
     if (!machine && !user_hosts_allowed) continue;
     for (bool view_32_bit : {true, false}) {
+      // Firefox reads the user's key in the 64-bit view only.
+      if (!machine && view_32_bit && browser.family == Family::Firefox) {
+        continue;
+      }
       for (std::string_view key : browser.registry_keys) {
         if (key.empty()) continue;
         places.push_back({machine, view_32_bit,
@@ -156,6 +186,22 @@ std::optional<std::string> registry_string(bool machine, std::string_view key,
   return narrow(*value);
 }
 
+std::optional<std::string> registry_text(bool machine, std::string_view key,
+                                         std::string_view name) {
+  std::optional<std::wstring> value =
+      Key(machine ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER, widen(key),
+          KEY_WOW64_64KEY)
+          .lines(widen(name).c_str());
+  if (!value) return std::nullopt;
+  return narrow(*value);
+}
+
+bool registry_key_exists(bool machine, std::string_view key) {
+  return Key(machine ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER, widen(key),
+             KEY_WOW64_64KEY)
+      .exists();
+}
+
 std::optional<PolicyNumber> policy_number(const Browser& browser,
                                           std::string_view name) {
   std::wstring key = widen(browser.policy_key);
@@ -188,6 +234,8 @@ PolicyList policy_list(const Browser& browser, std::string_view list) {
 }
 
 bool user_hosts_allowed(const Browser& browser) {
+  // Firefox has no such policy: it always reads HKCU.
+  if (browser.family == Family::Firefox) return true;
   std::optional<PolicyNumber> allowed =
       policy_number(browser, "NativeMessagingUserLevelHosts");
   return !allowed || allowed->value != 0;

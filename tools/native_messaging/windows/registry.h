@@ -21,8 +21,8 @@ struct RegistryPlace {
 };
 
 // Every place, in the browser's order: HKCU then HKLM (HKCU only when user
-// hosts are allowed), in each the 32-bit view then the 64-bit view, in each
-// the browser's keys in turn.
+// hosts are allowed), in each the 32-bit view then the 64-bit view (for
+// Firefox, HKCU's 64-bit view only), in each the browser's keys in turn.
 std::vector<RegistryPlace> registry_places(const Browser& browser,
                                            std::string_view host,
                                            bool user_hosts_allowed);
@@ -50,6 +50,11 @@ std::optional<std::uint32_t> registry_number(bool machine, std::string_view key,
                                              std::string_view name);
 std::optional<std::string> registry_string(bool machine, std::string_view key,
                                            std::string_view name);
+// A REG_MULTI_SZ's strings joined by line feeds (or a string value as it
+// is), as group policy stores a long text such as a policy's JSON.
+std::optional<std::string> registry_text(bool machine, std::string_view key,
+                                         std::string_view name);
+bool registry_key_exists(bool machine, std::string_view key);
 
 // A number the browser's policy sets, and the key that sets it
 // ("HKLM\SOFTWARE\Policies\Google\Chrome"): the machine's policy wins
