@@ -112,6 +112,12 @@ FirefoxPolicyFindings judge_firefox_policies(
   return findings;
 }
 
+FirefoxPolicySource read_policy_file(Platform& os, const std::string& file) {
+  auto bytes = read_file_bytes(os, file);
+  if (!bytes) return {file, std::nullopt, bytes.error().what};
+  return {file, std::string(bytes->view()), {}};
+}
+
 Check check_firefox_policies(Platform& os,
                              std::span<const std::string> extension_ids) {
   FirefoxPolicySources found = firefox_policy_sources(os);

@@ -36,6 +36,8 @@ struct FirefoxPolicySources {
   std::vector<FirefoxPolicySource> sources;  // the ones it takes
 };
 FirefoxPolicySources firefox_policy_sources(Platform& os);
+// One policies.json, read as the doctor reads every file.
+FirefoxPolicySource read_policy_file(Platform& os, const std::string& file);
 
 // What one policies.json holds against those extensions: a line for each
 // finding ("<file>: ..."), and the fix of the first that blocks one.

@@ -43,12 +43,7 @@ FirefoxPolicySources firefox_policy_sources(Platform& os) {
   std::vector<std::string> files = existing({&SYSTEM_POLICIES, 1});
   if (files.empty()) files = existing(DISTRIBUTION_POLICIES);
   for (const std::string& file : files) {
-    auto bytes = read_file_bytes(os, file);
-    if (!bytes) {
-      found.sources.push_back({file, std::nullopt, bytes.error().what});
-    } else {
-      found.sources.push_back({file, std::string(bytes->view()), {}});
-    }
+    found.sources.push_back(read_policy_file(os, file));
   }
   return found;
 }

@@ -70,12 +70,7 @@ FirefoxPolicySources firefox_policy_sources(Platform& os) {
   if (any_group_policy) return found;
   for (const std::string& file : files) {
     if (!path_exists(file)) continue;
-    auto bytes = read_file_bytes(os, file);
-    if (!bytes) {
-      found.sources.push_back({file, std::nullopt, bytes.error().what});
-    } else {
-      found.sources.push_back({file, std::string(bytes->view()), {}});
-    }
+    found.sources.push_back(read_policy_file(os, file));
   }
   return found;
 }

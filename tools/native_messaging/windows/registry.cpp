@@ -22,15 +22,16 @@ class Key {
     if (key_ != nullptr) RegCloseKey(key_);
   }
 
-  // A string value, and whether it was stored as REG_EXPAND_SZ.
-  std::optional<std::pair<std::wstring, bool>> typed_text(
+  // A value of one of the string types, without its closing nulls, and
+  // the type it has.
+  std::optional<std::pair<std::wstring, DWORD>> string_value(
       const wchar_t* name) const {
     if (key_ == nullptr) return std::nullopt;
     DWORD type = 0;
     DWORD bytes = 0;
     if (RegQueryValueExW(key_, name, nullptr, &type, nullptr, &bytes) !=
             ERROR_SUCCESS ||
-        (type != REG_SZ && type != REG_EXPAND_SZ)) {
+        (type != REG_SZ && type != REG_EXPAND_SZ && type != REG_MULTI_SZ)) {
       return std::nullopt;
     }
     std::wstring value(bytes / sizeof(wchar_t) + 1, L'\0');
@@ -41,7 +42,15 @@ class Key {
     }
     value.resize(bytes / sizeof(wchar_t));
     while (!value.empty() && value.back() == L'\0') value.pop_back();
-    return std::pair(value, type == REG_EXPAND_SZ);
+    return std::pair(value, type);
+  }
+
+  // A REG_SZ or REG_EXPAND_SZ value, and whether it was the latter.
+  std::optional<std::pair<std::wstring, bool>> typed_text(
+      const wchar_t* name) const {
+    auto value = string_value(name);
+    if (!value || value->second == REG_MULTI_SZ) return std::nullopt;
+    return std::pair(value->first, value->second == REG_EXPAND_SZ);
   }
 
   std::optional<std::wstring> text(const wchar_t* name) const {
@@ -50,28 +59,14 @@ class Key {
     return typed->first;
   }
 
-  // A string or a REG_MULTI_SZ, its strings one per line.
+  // Any string value; a REG_MULTI_SZ's strings one per line.
   std::optional<std::wstring> lines(const wchar_t* name) const {
-    if (key_ == nullptr) return std::nullopt;
-    DWORD type = 0;
-    DWORD bytes = 0;
-    if (RegQueryValueExW(key_, name, nullptr, &type, nullptr, &bytes) !=
-            ERROR_SUCCESS ||
-        (type != REG_MULTI_SZ && type != REG_SZ && type != REG_EXPAND_SZ)) {
-      return std::nullopt;
-    }
-    std::wstring value(bytes / sizeof(wchar_t) + 1, L'\0');
-    if (RegQueryValueExW(key_, name, nullptr, &type,
-                         reinterpret_cast<BYTE*>(value.data()),
-                         &bytes) != ERROR_SUCCESS) {
-      return std::nullopt;
-    }
-    value.resize(bytes / sizeof(wchar_t));
-    while (!value.empty() && value.back() == L'\0') value.pop_back();
-    for (wchar_t& unit : value) {
+    auto value = string_value(name);
+    if (!value) return std::nullopt;
+    for (wchar_t& unit : value->first) {
       if (unit == L'\0') unit = L'\n';
     }
-    return value;
+    return value->first;
   }
 
   bool exists() const { return key_ != nullptr; }
