@@ -1,9 +1,12 @@
 #include "owner_checks.h"
 
 #include <array>
+#include <cstring>
 #include <string>
+#include <utility>
 
 #include "checks.h"
+#include "platform/socket.h"
 #include "platform/windows/process_user.h"
 #include "platform/windows/tcp_table.h"
 #include "platform/windows/windows_platform.h"
@@ -31,10 +34,32 @@ MIB_TCPROW_OWNER_PID row(DWORD state, const sockaddr_in& local,
           process};
 }
 
+// The IPv6 row of an IPv4 connection: its ends as ::ffff:a.b.c.d, or as
+// ::1 (`mapped` false), which is no IPv4 end.
+MIB_TCP6ROW_OWNER_PID row6(DWORD state, const sockaddr_in& local,
+                           const sockaddr_in& remote, DWORD process,
+                           bool mapped = true) {
+  MIB_TCP6ROW_OWNER_PID row{};
+  for (auto [address, end] : {std::pair{row.ucLocalAddr, &local},
+                              std::pair{row.ucRemoteAddr, &remote}}) {
+    if (mapped) {
+      address[10] = address[11] = 0xFF;
+      std::memcpy(address + 12, &end->sin_addr.s_addr, 4);
+    } else {
+      address[15] = 1;
+    }
+  }
+  row.dwLocalPort = local.sin_port;
+  row.dwRemotePort = remote.sin_port;
+  row.dwState = state;
+  row.dwOwningPid = process;
+  return row;
+}
+
 // Both ends of a loopback connection are in the table, the host's own
 // first here: its row names the host, and only the app's end names the
-// app. A closed connection of the same ends and a second client of the app
-// name no one that matters.
+// app. A closed connection of the same ends, a second client of the app and
+// an IPv6 connection on the same ports name no one that matters.
 void the_apps_row_is_the_one_facing_the_host() {
   sockaddr_in host = loopback(50123);
   sockaddr_in app = loopback(7878);
@@ -48,33 +73,61 @@ void the_apps_row_is_the_one_facing_the_host() {
   };
   CHECK(app_end_process(rows, host, app) == 222u);
   CHECK(app_end_process(std::span(rows).first(4), host, app) == std::nullopt);
+  const std::array rows6 = {
+      row6(MIB_TCP_STATE_ESTAB, app, host, 444, false),
+      row6(MIB_TCP_STATE_ESTAB, host, app, 111),
+      row6(MIB_TCP_STATE_ESTAB, app, host, 222),
+  };
+  CHECK(app_end_process(rows6, host, app) == 222u);
+  CHECK(app_end_process(std::span(rows6).first(2), host, app) == std::nullopt);
 }
 
-// A listener of this process, reached as the host reaches the app: the
-// connection's row is found, and the whole check lets it through. Windows
-// names this process; Wine names process 0.
-void the_table_lists_the_connection() {
-  // The host's socket first: it starts Windows Sockets.
+// The app's end of a connection to the listener, from the system's tables;
+// the whole check lets the same connection through.
+Result<std::uint32_t> app_end_of_connection_to(SOCKET listener,
+                                               std::uint16_t port) {
   WindowsPlatform os;
   Result<SocketHandle> handle = os.open_tcp_socket();
-  CHECK(handle.has_value());
-  if (!handle) return;
-  SOCKET listener = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-  sockaddr_in address = loopback(0);
-  int size = sizeof address;
-  CHECK(bind(listener, reinterpret_cast<sockaddr*>(&address), size) == 0);
-  CHECK(listen(listener, 1) == 0);
-  CHECK(getsockname(listener, reinterpret_cast<sockaddr*>(&address), &size) ==
-        0);
-  CHECK(os.connect_loopback(*handle, ntohs(address.sin_port)).has_value());
+  if (!handle) return std::unexpected(handle.error());
+  Socket host_end(os, *handle);
+  CHECK(os.connect_loopback(*handle, port).has_value());
   SOCKET accepted = accept(listener, nullptr, nullptr);
   Result<std::uint32_t> process = app_end_process(static_cast<SOCKET>(*handle));
-  CHECK(process.has_value());
-  CHECK(process && (*process == 0 || *process == GetCurrentProcessId()));
   CHECK(os.check_listener_owner(*handle).has_value());
-  os.close_socket(*handle);
   closesocket(accepted);
-  closesocket(listener);
+  return process;
+}
+
+// A listener of this process on IPv4, and one on IPv6 that takes IPv4 too,
+// reached as the host reaches the app. Windows names this process; Wine
+// names process 0.
+void the_tables_list_the_connection() {
+  WSADATA data{};
+  WSAStartup(0x0202, &data);
+  SOCKET ipv4 = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+  sockaddr_in address = loopback(0);
+  int size = sizeof address;
+  CHECK(bind(ipv4, reinterpret_cast<sockaddr*>(&address), size) == 0);
+  CHECK(getsockname(ipv4, reinterpret_cast<sockaddr*>(&address), &size) == 0);
+  SOCKET both = socket(AF_INET6, SOCK_STREAM, IPPROTO_TCP);
+  DWORD ipv6_only = 0;
+  setsockopt(both, IPPROTO_IPV6, IPV6_V6ONLY,
+             reinterpret_cast<const char*>(&ipv6_only), sizeof ipv6_only);
+  sockaddr_in6 any{};
+  any.sin6_family = AF_INET6;
+  int any_size = sizeof any;
+  CHECK(bind(both, reinterpret_cast<sockaddr*>(&any), any_size) == 0);
+  CHECK(getsockname(both, reinterpret_cast<sockaddr*>(&any), &any_size) == 0);
+  for (auto [listener, port] :
+       {std::pair{ipv4, address.sin_port}, std::pair{both, any.sin6_port}}) {
+    CHECK(listen(listener, 1) == 0);
+    Result<std::uint32_t> process =
+        app_end_of_connection_to(listener, ntohs(port));
+    CHECK(process.has_value());
+    CHECK(process && (*process == 0 || *process == GetCurrentProcessId()));
+    closesocket(listener);
+  }
+  WSACleanup();
 }
 
 // This process and a child of it are ours; a process that does not exist
@@ -104,7 +157,7 @@ void the_token_names_our_user(const wchar_t* this_program) {
 
 void listener_owner_pieces_work(const wchar_t* this_program) {
   the_apps_row_is_the_one_facing_the_host();
-  the_table_lists_the_connection();
+  the_tables_list_the_connection();
   the_token_names_our_user(this_program);
 }
 

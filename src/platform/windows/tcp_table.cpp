@@ -1,5 +1,8 @@
 #include "platform/windows/tcp_table.h"
 
+#include <algorithm>
+#include <array>
+
 #include "platform/windows/error_codes.h"
 
 namespace tavorin {
@@ -14,13 +17,13 @@ using GetExtendedTcpTableFunction = DWORD(WINAPI*)(void* table, DWORD* size,
 // Set on first use; the library then stays loaded until the process ends.
 constinit GetExtendedTcpTableFunction get_extended_tcp_table = nullptr;
 
-// Rows that may appear between asking the size and reading the table.
-constexpr std::size_t SPARE_ROWS = 64;
+// Room for rows that appear between asking the size and reading the table.
+constexpr std::size_t SPARE_BYTES = 64 * sizeof(MIB_TCP6ROW_OWNER_PID);
 // A table that keeps outgrowing its buffer gives up after this many reads.
 constexpr int MAX_READS = 8;
 
 constexpr IoError NOT_IN_TABLE_ERROR = IoError::fixed(
-    ErrorKind::NotFound, "the connection is not in the system's TCP table");
+    ErrorKind::NotFound, "the connection is not in the system's TCP tables");
 
 Result<GetExtendedTcpTableFunction> find_get_extended_tcp_table() {
   if (get_extended_tcp_table != nullptr) return get_extended_tcp_table;
@@ -34,14 +37,50 @@ Result<GetExtendedTcpTableFunction> find_get_extended_tcp_table() {
   return get_extended_tcp_table;
 }
 
+// Unsorted: the host looks for one row, and sorting costs the system time.
+Status read_into(std::vector<DWORD>& buffer, ULONG family,
+                 TCP_TABLE_CLASS table_class) {
+  Result<GetExtendedTcpTableFunction> get = find_get_extended_tcp_table();
+  if (!get) return std::unexpected(get.error());
+  DWORD size = 0;
+  for (int read = 0; read < MAX_READS; ++read) {
+    DWORD result = (*get)(buffer.empty() ? nullptr : buffer.data(), &size,
+                          FALSE, family, table_class, 0);
+    if (result == NO_ERROR) return {};
+    if (result != ERROR_INSUFFICIENT_BUFFER) {
+      return std::unexpected(windows_error(result));
+    }
+    buffer.resize((size + SPARE_BYTES) / sizeof(DWORD) + 1);
+    size = static_cast<DWORD>(buffer.size() * sizeof(DWORD));
+  }
+  return std::unexpected(windows_error(ERROR_INSUFFICIENT_BUFFER));
+}
+
+template <typename Table>
+Result<Table> read_table(ULONG family, TCP_TABLE_CLASS table_class) {
+  Table table;
+  if (Status read = read_into(table.buffer, family, table_class); !read) {
+    return std::unexpected(read.error());
+  }
+  return table;
+}
+
 // A row's port is in network order in the low 16 bits; the high bits may
 // hold anything.
 std::uint16_t row_port(DWORD port) { return static_cast<std::uint16_t>(port); }
 
-bool has_owner(const MIB_TCPROW_OWNER_PID& row) {
-  return row.dwState != MIB_TCP_STATE_TIME_WAIT &&
-         row.dwState != MIB_TCP_STATE_CLOSED &&
-         row.dwState != MIB_TCP_STATE_DELETE_TCB;
+bool has_owner(DWORD state) {
+  return state != MIB_TCP_STATE_TIME_WAIT && state != MIB_TCP_STATE_CLOSED &&
+         state != MIB_TCP_STATE_DELETE_TCB;
+}
+
+// ::ffff:a.b.c.d, as the IPv6 table writes an IPv4 end.
+bool is_mapped(const UCHAR (&address)[16], const sockaddr_in& end) {
+  constexpr std::array<UCHAR, 12> PREFIX = {0, 0, 0, 0, 0,    0,
+                                            0, 0, 0, 0, 0xFF, 0xFF};
+  const auto* ipv4 = reinterpret_cast<const UCHAR*>(&end.sin_addr.s_addr);
+  return std::equal(PREFIX.begin(), PREFIX.end(), address) &&
+         std::equal(ipv4, ipv4 + 4, address + 12);
 }
 
 Result<std::pair<sockaddr_in, sockaddr_in>> both_ends(SOCKET socket) {
@@ -60,41 +99,35 @@ Result<std::pair<sockaddr_in, sockaddr_in>> both_ends(SOCKET socket) {
 
 }  // namespace
 
-std::span<const MIB_TCPROW_OWNER_PID> TcpTable::rows() const {
-  if (buffer_.empty()) return {};
-  const auto* table =
-      reinterpret_cast<const MIB_TCPTABLE_OWNER_PID*>(buffer_.data());
-  return {&table->table[0], table->dwNumEntries};
+Result<Tcp4Table> read_tcp4_table(TCP_TABLE_CLASS table_class) {
+  return read_table<Tcp4Table>(AF_INET, table_class);
 }
 
-// Unsorted: the host looks for one row, and sorting costs the system time.
-Result<TcpTable> read_tcp_table(TCP_TABLE_CLASS table_class) {
-  Result<GetExtendedTcpTableFunction> get = find_get_extended_tcp_table();
-  if (!get) return std::unexpected(get.error());
-  TcpTable table;
-  DWORD size = 0;
-  for (int read = 0; read < MAX_READS; ++read) {
-    DWORD result =
-        (*get)(table.buffer_.empty() ? nullptr : table.buffer_.data(), &size,
-               FALSE, AF_INET, table_class, 0);
-    if (result == NO_ERROR) return table;
-    if (result != ERROR_INSUFFICIENT_BUFFER) {
-      return std::unexpected(windows_error(result));
-    }
-    std::size_t bytes = size + SPARE_ROWS * sizeof(MIB_TCPROW_OWNER_PID);
-    table.buffer_.resize(bytes / sizeof(DWORD) + 1);
-    size = static_cast<DWORD>(table.buffer_.size() * sizeof(DWORD));
-  }
-  return std::unexpected(windows_error(ERROR_INSUFFICIENT_BUFFER));
+Result<Tcp6Table> read_tcp6_table(TCP_TABLE_CLASS table_class) {
+  return read_table<Tcp6Table>(AF_INET6, table_class);
 }
 
 std::optional<std::uint32_t> app_end_process(
     std::span<const MIB_TCPROW_OWNER_PID> rows, const sockaddr_in& host_end,
     const sockaddr_in& app_end) {
   for (const MIB_TCPROW_OWNER_PID& row : rows) {
-    if (has_owner(row) && row.dwLocalAddr == app_end.sin_addr.s_addr &&
+    if (has_owner(row.dwState) && row.dwLocalAddr == app_end.sin_addr.s_addr &&
         row_port(row.dwLocalPort) == app_end.sin_port &&
         row.dwRemoteAddr == host_end.sin_addr.s_addr &&
+        row_port(row.dwRemotePort) == host_end.sin_port) {
+      return row.dwOwningPid;
+    }
+  }
+  return std::nullopt;
+}
+
+std::optional<std::uint32_t> app_end_process(
+    std::span<const MIB_TCP6ROW_OWNER_PID> rows, const sockaddr_in& host_end,
+    const sockaddr_in& app_end) {
+  for (const MIB_TCP6ROW_OWNER_PID& row : rows) {
+    if (has_owner(row.dwState) && is_mapped(row.ucLocalAddr, app_end) &&
+        row_port(row.dwLocalPort) == app_end.sin_port &&
+        is_mapped(row.ucRemoteAddr, host_end) &&
         row_port(row.dwRemotePort) == host_end.sin_port) {
       return row.dwOwningPid;
     }
@@ -105,16 +138,23 @@ std::optional<std::uint32_t> app_end_process(
 // The connection's own row names the process that holds the app's end, the
 // one that reads what the host sends, whichever of several listeners on the
 // port took the connection. It is there before the connect returns: the
-// app's end answered the connect from it.
+// app's end answered the connect from it. An app listening on IPv6 and IPv4
+// at once may hold it in the IPv6 table, which is read only then.
 Result<std::uint32_t> app_end_process(SOCKET socket) {
   Result<std::pair<sockaddr_in, sockaddr_in>> ends = both_ends(socket);
   if (!ends) return std::unexpected(ends.error());
-  Result<TcpTable> table = read_tcp_table(TCP_TABLE_OWNER_PID_CONNECTIONS);
-  if (!table) return std::unexpected(table.error());
-  std::optional<std::uint32_t> process =
-      app_end_process(table->rows(), ends->first, ends->second);
-  if (!process) return std::unexpected(NOT_IN_TABLE_ERROR);
-  return *process;
+  const auto& [host_end, app_end] = *ends;
+  Result<Tcp4Table> ipv4 = read_tcp4_table(TCP_TABLE_OWNER_PID_CONNECTIONS);
+  if (!ipv4) return std::unexpected(ipv4.error());
+  if (auto process = app_end_process(ipv4->rows(), host_end, app_end)) {
+    return *process;
+  }
+  Result<Tcp6Table> ipv6 = read_tcp6_table(TCP_TABLE_OWNER_PID_CONNECTIONS);
+  if (!ipv6) return std::unexpected(ipv6.error());
+  if (auto process = app_end_process(ipv6->rows(), host_end, app_end)) {
+    return *process;
+  }
+  return std::unexpected(NOT_IN_TABLE_ERROR);
 }
 
 }  // namespace tavorin
