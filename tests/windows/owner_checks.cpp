@@ -4,6 +4,7 @@
 #include <cstring>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "checks.h"
 #include "platform/socket.h"
@@ -130,6 +131,33 @@ void the_tables_list_the_connection() {
   WSACleanup();
 }
 
+// A terminal server's table has thousands of rows: one larger than the
+// first read takes is read whole, and the row is found in it.
+void a_table_larger_than_the_first_read_is_read_whole() {
+  WSADATA data{};
+  WSAStartup(0x0202, &data);
+  SOCKET listener = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+  sockaddr_in address = loopback(0);
+  int size = sizeof address;
+  bind(listener, reinterpret_cast<sockaddr*>(&address), size);
+  getsockname(listener, reinterpret_cast<sockaddr*>(&address), &size);
+  listen(listener, SOMAXCONN);
+  // Two rows each, past the few hundred rows the first read has room for.
+  std::vector<SOCKET> ends;
+  for (int i = 0; i < 400; ++i) {
+    SOCKET client = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    connect(client, reinterpret_cast<sockaddr*>(&address), size);
+    ends.push_back(client);
+    ends.push_back(accept(listener, nullptr, nullptr));
+  }
+  Result<Tcp4Table> table = read_tcp4_table(TCP_TABLE_OWNER_PID_CONNECTIONS);
+  CHECK(table && table->rows().size() >= ends.size());
+  CHECK(app_end_process(ends[ends.size() - 2]).has_value());
+  for (SOCKET end : ends) closesocket(end);
+  closesocket(listener);
+  WSACleanup();
+}
+
 // This process and a child of it are ours; a process that does not exist
 // cannot be opened, and is not.
 void the_token_names_our_user(const wchar_t* this_program) {
@@ -158,6 +186,7 @@ void the_token_names_our_user(const wchar_t* this_program) {
 void listener_owner_pieces_work(const wchar_t* this_program) {
   the_apps_row_is_the_one_facing_the_host();
   the_tables_list_the_connection();
+  a_table_larger_than_the_first_read_is_read_whole();
   the_token_names_our_user(this_program);
 }
 

@@ -17,7 +17,11 @@ using GetExtendedTcpTableFunction = DWORD(WINAPI*)(void* table, DWORD* size,
 // Set on first use; the library then stays loaded until the process ends.
 constinit GetExtendedTcpTableFunction get_extended_tcp_table = nullptr;
 
-// Room for rows that appear between asking the size and reading the table.
+// Room for a few hundred rows at once: a table that fits takes one call
+// instead of two (one to ask its size), and each call costs milliseconds
+// under Wine. A larger one gets what it needs and room for rows that appear
+// between asking the size and reading the table.
+constexpr std::size_t FIRST_BYTES = 256 * sizeof(MIB_TCP6ROW_OWNER_PID);
 constexpr std::size_t SPARE_BYTES = 64 * sizeof(MIB_TCP6ROW_OWNER_PID);
 // A table that keeps outgrowing its buffer gives up after this many reads.
 constexpr int MAX_READS = 8;
@@ -42,10 +46,10 @@ Status read_into(std::vector<DWORD>& buffer, ULONG family,
                  TCP_TABLE_CLASS table_class) {
   Result<GetExtendedTcpTableFunction> get = find_get_extended_tcp_table();
   if (!get) return std::unexpected(get.error());
-  DWORD size = 0;
+  buffer.resize(FIRST_BYTES / sizeof(DWORD));
+  auto size = static_cast<DWORD>(FIRST_BYTES);
   for (int read = 0; read < MAX_READS; ++read) {
-    DWORD result = (*get)(buffer.empty() ? nullptr : buffer.data(), &size,
-                          FALSE, family, table_class, 0);
+    DWORD result = (*get)(buffer.data(), &size, FALSE, family, table_class, 0);
     if (result == NO_ERROR) return {};
     if (result != ERROR_INSUFFICIENT_BUFFER) {
       return std::unexpected(windows_error(result));
