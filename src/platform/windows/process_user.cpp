@@ -7,14 +7,15 @@ namespace tavorin {
 
 namespace {
 
-// The least the question asks for. Opening a process's token takes only
-// PROCESS_QUERY_LIMITED_INFORMATION, the one query right that a process of
-// higher integrity grants one of lower integrity; the token's user takes
-// only TOKEN_QUERY, a read right, which the token of the same account's
-// elevated process grants a process that is not elevated. That is how a
-// browser that is not elevated recognises the same user's elevated app:
-// elevation splits the logon's rights, not its user, and both tokens name
-// the same user SID. (PROCESS_QUERY_INFORMATION would be refused there.)
+// The least the question asks for, which is what lets a browser that is not
+// elevated recognise the same user's elevated app. Opening a process's token
+// takes only PROCESS_QUERY_LIMITED_INFORMATION on the process, a right that
+// a process of higher integrity does not withhold from one of lower
+// integrity (PROCESS_QUERY_INFORMATION it does withhold); Windows lets a
+// process that is not elevated open an elevated process's token when both
+// run as the same account; and TokenUser takes only TOKEN_QUERY, a read
+// right. Elevation gives the user a second token with more rights, not
+// another user: both name the same user SID.
 constexpr DWORD PROCESS_RIGHTS = PROCESS_QUERY_LIMITED_INFORMATION;
 constexpr ACCESS_MASK TOKEN_RIGHTS = TOKEN_QUERY;
 
