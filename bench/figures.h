@@ -46,7 +46,7 @@ struct Figures {
 enum class Role : std::uint8_t { Host, Floor, Script, HostUnderWine };
 
 // A relay under test and what was measured of it. A partial subject is
-// measured at the smallest size of ASCII only.
+// measured at the smallest size of ASCII only, and at start-up.
 struct Subject {
   Relay relay;
   std::string column;  // a short name for the columns of the ratio tables

@@ -8,6 +8,8 @@
 //   --other-host PROGRAM  add another build as a row of its own (repeatable),
 //                         e.g. to show a change before and after
 //   --windows-host EXE    the Windows host to run under Wine
+//   --other-windows-host EXE
+//                         add another Windows build under Wine (repeatable)
 #include <unistd.h>
 
 #include <csignal>
@@ -39,12 +41,14 @@ struct Options {
   std::string host = BENCH_HOST_PROGRAM;
   std::string windows_host = BENCH_WINDOWS_HOST;
   std::vector<std::string> other_hosts;  // other builds, to compare
+  std::vector<std::string> other_windows_hosts;
 };
 
 [[noreturn]] void usage() {
   std::fprintf(stderr,
                "usage: relay_bench [--quick] [--all-cpus] [--host PROGRAM] "
-               "[--other-host PROGRAM]... [--windows-host PROGRAM]\n");
+               "[--other-host PROGRAM]... [--windows-host PROGRAM] "
+               "[--other-windows-host PROGRAM]...\n");
   std::exit(2);
 }
 
@@ -63,6 +67,8 @@ Options parse(int argc, char** argv) {
       options.other_hosts.emplace_back(argv[++i]);
     } else if (option == "--windows-host" && has_value) {
       options.windows_host = argv[++i];
+    } else if (option == "--other-windows-host" && has_value) {
+      options.other_windows_hosts.emplace_back(argv[++i]);
     } else {
       usage();
     }
@@ -79,22 +85,37 @@ std::string wine_obstacle(const std::string& program) {
   return "";
 }
 
-// Adds the Windows host under Wine when it can be measured; says how it went.
-std::string add_wine_subject(const std::string& program,
-                             const bench::Plan& plan,
-                             std::optional<bench::WineSession>& wine,
-                             std::vector<bench::Subject>& subjects) {
-  std::string obstacle = wine_obstacle(program);
-  if (!obstacle.empty()) return obstacle;
-  wine.emplace(BENCH_WINE_PREFIX);
+bench::Subject wine_subject(const bench::WineSession& wine, std::string name,
+                            const std::string& program) {
   bench::Subject under_wine;
-  under_wine.relay = wine->relay("tavorin_shim.exe (Wine)", program);
+  under_wine.relay = wine.relay(name, program);
   under_wine.column = "Wine";
   under_wine.role = bench::Role::HostUnderWine;
   under_wine.partial = true;
-  subjects.push_back(std::move(under_wine));
-  return bench::shown_path(program) + ", round trips of " +
-         plan.sizes[0].label + " of ASCII only; its figures are Wine's";
+  return under_wine;
+}
+
+// Adds the Windows host under Wine, and any other Windows build, when they
+// can be measured; says how it went.
+std::string add_wine_subjects(const Options& options, const bench::Plan& plan,
+                              std::optional<bench::WineSession>& wine,
+                              std::vector<bench::Subject>& subjects) {
+  std::string obstacle = wine_obstacle(options.windows_host);
+  for (const std::string& other : options.other_windows_hosts) {
+    if (obstacle.empty()) obstacle = wine_obstacle(other);
+  }
+  if (!obstacle.empty()) return obstacle;
+  wine.emplace(BENCH_WINE_PREFIX);
+  subjects.push_back(
+      wine_subject(*wine, "tavorin_shim.exe (Wine)", options.windows_host));
+  std::string shown = bench::shown_path(options.windows_host);
+  for (const std::string& other : options.other_windows_hosts) {
+    subjects.push_back(wine_subject(
+        *wine, "other: " + bench::shown_path(other) + " (Wine)", other));
+    shown += ", other: " + bench::shown_path(other);
+  }
+  return shown + ", round trips of " + plan.sizes[0].label +
+         " of ASCII only and start-ups; its figures are Wine's";
 }
 
 struct Notes {
@@ -152,8 +173,8 @@ int main(int argc, char** argv) {
   notes.programs.push_back("floor: " + bench::shown_path(BENCH_FLOOR_PROGRAM));
   notes.programs.push_back(python_note(python));
   std::optional<bench::WineSession> wine;
-  notes.programs.push_back(
-      "wine: " + add_wine_subject(options.windows_host, plan, wine, subjects));
+  notes.programs.push_back("wine: " +
+                           add_wine_subjects(options, plan, wine, subjects));
 
   bench::EchoApp app(places.app);
   bench::measure_all(subjects, plan, places);

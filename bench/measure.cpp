@@ -58,6 +58,10 @@ int sessions_for(const Subject& subject, const Plan& plan) {
   return subject.partial ? plan.wine_sessions : plan.sessions;
 }
 
+int start_ups_for(const Subject& subject, const Plan& plan) {
+  return subject.partial ? plan.wine_start_ups : plan.start_ups;
+}
+
 int messages_for(const Subject& subject, const Plan& plan, std::size_t size) {
   return subject.partial ? plan.wine_messages : plan.sizes[size].messages;
 }
@@ -128,13 +132,15 @@ void measure_start_ups(std::vector<Subject>& subjects, const Plan& plan,
                        std::optional<Distribution> Figures::*figure,
                        Measure measure) {
   std::vector<std::vector<double>> times(subjects.size());
+  int rounds = std::max(plan.start_ups, plan.wine_start_ups);
   // The Python host starts in a block of its own: on this machine, a start
   // right after one of its exits was a third slower than after any other.
   for (bool script : {false, true}) {
-    for (int round = 0; round < plan.start_ups; ++round) {
+    for (int round = 0; round < rounds; ++round) {
       for (std::size_t i : turn_order(subjects.size(), round)) {
         const Subject& subject = subjects[i];
-        if (subject.partial || (subject.role == Role::Script) != script) {
+        if ((subject.role == Role::Script) != script ||
+            round >= start_ups_for(subject, plan)) {
           continue;
         }
         times[i].push_back(measure(subject.relay, directory));
@@ -142,7 +148,7 @@ void measure_start_ups(std::vector<Subject>& subjects, const Plan& plan,
     }
   }
   for (std::size_t i = 0; i < subjects.size(); ++i) {
-    if (subjects[i].partial) continue;
+    if (times[i].empty()) continue;
     subjects[i].figures.*figure =
         Distribution{median(times[i]), percentile(times[i], 99), times[i]};
   }

@@ -16,6 +16,7 @@ Plan quick_plan() {
   plan.start_ups /= 5;
   plan.wine_sessions = 1;
   plan.wine_messages /= 5;
+  plan.wine_start_ups /= 5;
   return plan;
 }
 

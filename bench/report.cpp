@@ -86,9 +86,9 @@ void print_rates(const std::vector<Subject>& subjects, const Plan& plan) {
 
 void print_start_ups(const std::vector<Subject>& subjects, const Plan& plan) {
   std::printf(
-      "\nStart-up, microseconds (%d starts each): spawn to the first "
-      "answer with the app running; spawn to exit with no app\n",
-      plan.start_ups);
+      "\nStart-up, microseconds (%d starts each, %d under Wine): spawn to "
+      "the first answer with the app running; spawn to exit with no app\n",
+      plan.start_ups, plan.wine_start_ups);
   print_name("");
   print_heading("first answer", 2);
   print_heading("no app: exit", 2);
@@ -100,7 +100,6 @@ void print_start_ups(const std::vector<Subject>& subjects, const Plan& plan) {
   }
   std::printf("\n");
   for (const Subject& subject : subjects) {
-    if (subject.partial) continue;
     const Figures& figures = subject.figures;
     print_name(subject.relay.name);
     for (const auto& time : {figures.first_answer_us, figures.not_running_us}) {

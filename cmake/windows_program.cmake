@@ -10,13 +10,16 @@ add_library(tavorin_windows STATIC
   src/platform/windows/console_output.cpp
   src/platform/windows/error_codes.cpp
   src/platform/windows/files.cpp
+  src/platform/windows/listener_owner.cpp
   src/platform/windows/memory_blocks.cpp
   src/platform/windows/message_text.cpp
   src/platform/windows/process.cpp
+  src/platform/windows/process_user.cpp
   src/platform/windows/raw_stream.cpp
   src/platform/windows/sockets.cpp
   src/platform/windows/standard_streams.cpp
   src/platform/windows/system_message.cpp
+  src/platform/windows/tcp_table.cpp
   src/platform/windows/temp_directory.cpp
   src/platform/windows/wide_text.cpp
 )
@@ -84,7 +87,8 @@ add_custom_command(TARGET tavorin_shim POST_BUILD
 # ordinary program with the cross compiler's C runtime, linked statically so
 # that Wine needs no DLL of it.
 add_executable(windows_backend_tests tests/windows/backend_test.cpp
-                                     tests/windows/console_checks.cpp)
+                                     tests/windows/console_checks.cpp
+                                     tests/windows/owner_checks.cpp)
 target_link_libraries(windows_backend_tests PRIVATE tavorin_windows
                       tavorin_core ws2_32 ntdll)
 # Pseudo consoles came with Windows 10 1809.

@@ -73,9 +73,11 @@ class Platform {
   // time limit of the host's.
   virtual Status connect_loopback(SocketHandle socket, std::uint16_t port) = 0;
   // Fails with FOREIGN_LISTENER_ERROR when the other end of the connection
-  // belongs to another user of the machine (root excepted): a listener
-  // planted on the app's port. Systems whose temporary directory is the
-  // user's own have nothing to check.
+  // belongs to another user of the machine (root excepted), or when the
+  // system cannot tell whose it is: a listener planted on the app's port.
+  // Where the system names the owning process, judge_listener_owner
+  // (listener_verdict.h) decides, and a connection it names no process for
+  // passes.
   virtual Status check_listener_owner(SocketHandle socket) = 0;
   virtual Status set_receive_timeout(SocketHandle socket,
                                      std::chrono::milliseconds timeout) = 0;

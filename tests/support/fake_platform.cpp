@@ -109,8 +109,13 @@ Status FakePlatform::connect_loopback(SocketHandle socket, std::uint16_t port) {
 }
 
 Status FakePlatform::check_listener_owner(SocketHandle socket) {
-  if (foreign_listeners.contains(connected_ports_[socket])) {
+  std::uint16_t port = connected_ports_[socket];
+  if (foreign_listeners.contains(port)) {
     return std::unexpected(FOREIGN_LISTENER_ERROR);
+  }
+  auto found = listener_owners.find(port);
+  if (found != listener_owners.end()) {
+    return judge_listener_owner(found->second);
   }
   return {};
 }

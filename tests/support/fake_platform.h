@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/listener_verdict.h"
 #include "platform/platform.h"
 
 namespace tavorin::testing {
@@ -44,6 +45,9 @@ class FakePlatform final : public Platform {
   int connects_with_retries = 0;
   std::optional<IoError> skip_retries_error;
   std::set<std::uint16_t> foreign_listeners;  // ports another user listens on
+  // What a system that names processes, as Windows does, reports of the
+  // app's end on each port; judged by the host's own rule.
+  std::map<std::uint16_t, Result<ListenerOwner>> listener_owners;
   IoError refused = IoError::system(10061, ErrorKind::ConnectionRefused);
   std::optional<IoError> timeout_error;
   std::optional<IoError> duplicate_error;

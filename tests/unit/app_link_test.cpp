@@ -150,6 +150,43 @@ TEST(ConnectToApp, ListenersOfAnotherUserAreNotTheApp) {
       << "a foreign listener's socket stayed open";
 }
 
+// Where the system names the process at the app's end (Windows), the port
+// file's port and each fallback port are judged as on Linux: what the host
+// cannot vouch for is passed over unused, and only the fallback port says so.
+TEST(ConnectToApp, OnlyAProcessOfTheHostsUserOrAnUnnamedOneIsTheApp) {
+  struct Case {
+    const char* what;
+    Result<ListenerOwner> owner;
+    bool ours;
+  };
+  const Case cases[] = {
+      {"another user's process", ListenerOwner::AnotherUser, false},
+      {"a process the host may not open", ListenerOwner::ProcessRefused, false},
+      {"a token the host may not read", ListenerOwner::TokenRefused, false},
+      {"a lookup that failed",
+       std::unexpected(IoError::system(122, ErrorKind::Uncategorized)), false},
+      // The same user's app elevated or in another session: its token names
+      // our user all the same.
+      {"a process of our user", ListenerOwner::OurUser, true},
+      {"process 0, as Wine names every one", ListenerOwner::Unnamed, true},
+  };
+  for (const Case& c : cases) {
+    FakePlatform os;
+    os.readable_files.emplace(PORT_FILE, "9000");
+    os.accepts = [](std::uint16_t) { return true; };
+    os.listener_owners = {{9000, c.owner}, {7878, c.owner}};
+    Result<Socket> connected = connect_to_app(os);
+    ASSERT_TRUE(connected.has_value()) << c.what;
+    Lines expected =
+        c.ours ? Lines{"Read port 9000 from file",
+                       "Connected to app on port 9000 (from file)"}
+               : Lines{"Read port 9000 from file", "Port 7878 not available",
+                       "Connected to app on port 7879"};
+    EXPECT_EQ(os.log_lines(), expected) << c.what;
+    EXPECT_EQ(os.open_sockets.size(), 1u) << c.what;
+  }
+}
+
 TEST(ConnectionAttempts, RetriesOneSecondApartUntilTheAppAnswers) {
   for (std::size_t sleeps : {0u, 2u, 4u}) {
     FakePlatform os;

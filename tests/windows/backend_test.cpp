@@ -7,6 +7,7 @@
 
 #include "checks.h"
 #include "console_checks.h"
+#include "owner_checks.h"
 #include "platform/windows/error_codes.h"
 #include "platform/windows/windows_platform.h"
 #include "text/utf8.h"
@@ -80,10 +81,13 @@ int wmain(int argc, wchar_t** argv) {
   if (argc > 2 && std::wstring_view(argv[1]) == L"--console") {
     return console_child(argv[2]);
   }
+  // A child that only has to exist: it is started suspended and ended.
+  if (argc > 1 && std::wstring_view(argv[1]) == L"--idle") return 0;
   error_codes_map_to_their_kinds();
   missing_standard_streams_take_writes_and_read_nothing();
   utf8_engines_agree();
   console_text_shows_whole(argv[0]);
+  listener_owner_pieces_work(argv[0]);
   if (failures == 0) std::puts("windows backend: all checks passed");
   return failures == 0 ? 0 : 1;
 }

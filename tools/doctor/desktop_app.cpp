@@ -148,7 +148,11 @@ PortProbe probe(Platform& os, std::uint16_t port, bool from_file) {
   }
   result.refusal = error_text(os, connection.error());
   result.foreign = refused_as_foreign(connection.error());
-  if (result.foreign) result.owner = listener_owner(os, port);
+  // Named only when the system names another user: the host may have
+  // passed the listener over because it could not tell whose it is.
+  std::optional<Owner> owner =
+      result.foreign ? listener_owner(os, port) : std::nullopt;
+  if (owner && owner->stranger) result.owner = owner;
   return result;
 }
 

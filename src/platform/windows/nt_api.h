@@ -2,9 +2,10 @@
 
 #include "platform/windows/win32.h"
 
-// The native file calls the standard streams use. They sit below the
+// The native calls of ntdll the host makes. The file calls sit below the
 // console and pipe layers of kernel32, so a pipe's end and a broken pipe
-// come back as plain status codes.
+// come back as plain status codes; the token and SID calls are those that
+// advapi32, which the host does not import, would otherwise give.
 namespace tavorin::nt {
 
 using Status = LONG;
@@ -45,5 +46,18 @@ tavorin::nt::Status NTAPI NtWriteFile(HANDLE file, HANDLE event,
                                       LARGE_INTEGER* byte_offset, ULONG* key);
 
 ULONG NTAPI RtlNtStatusToDosError(tavorin::nt::Status status);
+
+tavorin::nt::Status NTAPI NtOpenProcessToken(HANDLE process,
+                                             ACCESS_MASK desired_access,
+                                             HANDLE* token);
+
+tavorin::nt::Status NTAPI
+NtQueryInformationToken(HANDLE token, TOKEN_INFORMATION_CLASS information_class,
+                        void* information, ULONG length, ULONG* return_length);
+
+tavorin::nt::Status NTAPI RtlCopySid(ULONG length, PSID destination,
+                                     PSID source);
+
+BOOLEAN NTAPI RtlEqualSid(PSID first, PSID second);
 
 }  // extern "C"

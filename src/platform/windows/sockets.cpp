@@ -110,11 +110,6 @@ Status WindowsPlatform::set_no_delay(SocketHandle socket) {
   return set_option(socket, IPPROTO_TCP, TCP_NODELAY, 1);
 }
 
-// The temporary directory is the user's own here, so nobody else can name
-// a port in the port file. Naming a loopback peer's owner would take the IP
-// Helper library, which this program does not import.
-Status WindowsPlatform::check_listener_owner(SocketHandle) { return {}; }
-
 Result<SocketHandle> WindowsPlatform::duplicate_socket(SocketHandle socket) {
   WSAPROTOCOL_INFOW information{};
   if (WSADuplicateSocketW(to_socket(socket), GetCurrentProcessId(),

@@ -1,8 +1,9 @@
 #pragma once
 
 // The one way into the Windows headers: Windows Sockets must come before
-// windows.h, and the macros below keep the headers from renaming our calls
-// or defining min and max.
+// windows.h, the IP Helper's types come after both, and the macros below
+// keep the headers from renaming our calls or defining min and max. The IP
+// Helper's declarations import nothing: the program looks its one call up.
 #ifndef WIN32_LEAN_AND_MEAN
 #define WIN32_LEAN_AND_MEAN
 #endif
@@ -15,4 +16,5 @@
 #include <ws2tcpip.h>
 #include <mstcpip.h>
 #include <windows.h>
+#include <iphlpapi.h>
 // clang-format on
