@@ -77,10 +77,11 @@ bool remove_tree(const std::wstring& folder) {
     std::wstring name = entry.cFileName;
     if (name == L"." || name == L"..") continue;
     std::wstring path = base + L"\\" + name;
-    bool is_folder =
-        (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0 &&
-        (entry.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0;
-    if (is_folder) {
+    bool is_folder = (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+    bool is_link = (entry.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+    if (is_folder && is_link) {
+      RemoveDirectoryW(path.c_str());  // the link only, never its target
+    } else if (is_folder) {
       remove_tree(path);
     } else {
       SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
