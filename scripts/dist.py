@@ -4,6 +4,9 @@
   tavorin_shim-<version>-windows-x64.msi     per-machine Windows Installer package
   tavorin_shim-<version>-windows-x64.zip     the .exe with install-windows.cmd
   tavorin_shim-<version>-linux-x86_64.tar.gz the Linux host with install-linux.sh
+  tavorin_windows_check.exe                  for maintainers and support: checks on a
+                                             real Windows what Wine cannot (in neither
+                                             the MSI nor the zip)
   SHA256SUMS                                 the hash of each, as sha256sum writes it
 
 `make dist` builds the programs and runs this. The same sources and the same
@@ -17,7 +20,7 @@ Options (make dist passes the variables of the same names):
   --sign-pkcs12 FILE         sign the .exe and the .msi with this certificate
   --sign-password-file FILE  the certificate's password, on the file's first line
   --version X.Y.Z            package another version than the built one (tests)
-  --only msi|zip|tar         build only these files (repeatable; tests)
+  --only msi|zip|tar|check   build only these files (repeatable; tests)
   --out DIR                  where the files go (default dist/)
 """
 import argparse
@@ -70,6 +73,12 @@ ZIP_EXTRAS = [
     ("install-windows.cmd", os.path.join(ROOT, "install", "install-windows.cmd")),
     (HOST_NAME + ".json.in", TEMPLATE),
     ("README.txt", os.path.join(ROOT, "packaging", "README-zip.txt")),
+]
+# Windows programs for maintainers and support, not end users: beside the
+# packages in dist/ (signed like the others, named in SHA256SUMS), in
+# neither the MSI nor the zip.
+WINDOWS_TOOLS = [
+    "tavorin_windows_check.exe",
 ]
 # Linux programs, from build/native: shipped in the tarball.
 LINUX_PROGRAMS = [
@@ -391,12 +400,12 @@ def main(argv):
     parser.add_argument("--sign-pkcs12", default=os.environ.get("SIGN_PKCS12", ""))
     parser.add_argument("--sign-password-file", default=os.environ.get("SIGN_PASSWORD_FILE", ""))
     parser.add_argument("--version")
-    parser.add_argument("--only", action="append", choices=["msi", "zip", "tar"])
+    parser.add_argument("--only", action="append", choices=["msi", "zip", "tar", "check"])
     parser.add_argument("--out", default=os.path.join(ROOT, "dist"))
     parser.add_argument("--windows-build", default=os.path.join(ROOT, "build", "windows"))
     parser.add_argument("--native-build", default=os.path.join(ROOT, "build", "native"))
     args = parser.parse_args(argv)
-    kinds = args.only or ["msi", "zip", "tar"]
+    kinds = args.only or ["msi", "zip", "tar", "check"]
 
     ids = extension_ids(args.extension_ids)
     version = args.version or built_version(args.windows_build)
@@ -412,10 +421,13 @@ def main(argv):
     if missing:
         raise Refusal("the Windows programs here and the File lines of "
                       f"packaging/tavorin_shim.wxs differ: {sorted(missing)}")
+    shipped = set(WINDOWS_TOOLS) & (set(WINDOWS_PROGRAMS) | set(msi_program_files()))
+    if shipped:
+        raise Refusal(f"tools for maintainers must not ship to end users: {sorted(shipped)}")
 
     os.makedirs(args.out, exist_ok=True)
     for name in os.listdir(args.out):  # earlier releases' files would be hashed too
-        if name.startswith("tavorin_shim-") or name == "SHA256SUMS":
+        if name.startswith("tavorin_shim-") or name in WINDOWS_TOOLS + ["SHA256SUMS"]:
             os.remove(os.path.join(args.out, name))
 
     written = []
@@ -482,6 +494,18 @@ def main(argv):
             entries += [(n, read(p), os.access(p, os.X_OK)) for n, p in TAR_EXTRAS]
             write_tar_gz(os.path.join(args.out, top + ".tar.gz"), top, entries, epoch)
             written.append(top + ".tar.gz")
+
+        if "check" in kinds:
+            for name in WINDOWS_TOOLS:
+                source = os.path.join(args.windows_build, name)
+                if not os.path.isfile(source):
+                    raise Refusal(f"missing {source}: build it first (make windows)")
+                staged = os.path.join(scratch, name)
+                shutil.copyfile(source, staged)
+                if args.sign_pkcs12:
+                    sign(staged, args.sign_pkcs12, args.sign_password_file, epoch)
+                shutil.copyfile(staged, os.path.join(args.out, name))
+                written.append(name)
 
     write_sums(args.out, written)
     for name in written + ["SHA256SUMS"]:

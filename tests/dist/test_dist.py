@@ -25,6 +25,7 @@ VERSION = os.environ.get("TAVORIN_VERSION") or re.search(
 MSI = f"tavorin_shim-{VERSION}-windows-x64.msi"
 ZIP = f"tavorin_shim-{VERSION}-windows-x64.zip"
 TAR = f"tavorin_shim-{VERSION}-linux-x86_64.tar.gz"
+CHECK = "tavorin_windows_check.exe"
 
 
 def read(*parts):
@@ -86,11 +87,19 @@ class Dist(unittest.TestCase):
         header = read(self.out, TAR)[:10]
         self.assertEqual((int.from_bytes(header[4:8], "little"), header[3] & 0x08), (EPOCH, 0))
 
+    def test_the_windows_check_lies_beside_the_packages_and_in_neither(self):
+        self.assertEqual(read(self.out, CHECK), read(ROOT, "build", "windows", CHECK))
+        files = subprocess.run(["msiinfo", "export", os.path.join(self.out, MSI), "File"],
+                               capture_output=True, text=True, check=True).stdout
+        self.assertNotIn("windows_check", files)
+        with zipfile.ZipFile(os.path.join(self.out, ZIP)) as archive:
+            self.assertFalse([n for n in archive.namelist() if "windows_check" in n])
+
     def test_checksums_name_every_file(self):
         sums = read(self.out, "SHA256SUMS").decode()
         self.assertEqual(sums, "".join(
             f"{hashlib.sha256(read(self.out, name)).hexdigest()}  {name}\n"
-            for name in sorted([MSI, ZIP, TAR])))
+            for name in sorted([MSI, ZIP, TAR, CHECK])))
         done = subprocess.run(["sha256sum", "--check", "--strict", "SHA256SUMS"],
                               cwd=self.out, capture_output=True, text=True)
         self.assertEqual(done.returncode, 0, done.stdout + done.stderr)
@@ -151,7 +160,8 @@ class Dist(unittest.TestCase):
                              exe, "the zip and the MSI carry the same signed program")
         with open(os.path.join(self.scratch, "signed.exe"), "wb") as f:
             f.write(exe)
-        for path in (os.path.join(self.scratch, "signed.exe"), os.path.join(signed, MSI)):
+        for path in (os.path.join(self.scratch, "signed.exe"), os.path.join(signed, MSI),
+                     os.path.join(signed, CHECK)):
             done = verify(path, cert)
             self.assertEqual(done.returncode, 0, done.stdout + done.stderr)
             self.assertIn("Signature verification: ok", done.stdout)

@@ -29,10 +29,11 @@ def copy_tree(destination):
 
 def build(tree):
     quiet = dict(check=True, cwd=tree, stdout=subprocess.DEVNULL)
-    for preset, options in (("windows", []), ("native", ["-DTAVORIN_BUILD_TESTS=OFF"])):
+    for preset, options, targets in (
+            ("windows", [], ["tavorin_shim", "tavorin_doctor", "tavorin_windows_check"]),
+            ("native", ["-DTAVORIN_BUILD_TESTS=OFF"], ["tavorin_shim", "tavorin_doctor"])):
         subprocess.run(["cmake", "--preset", preset, *options], **quiet)
-        subprocess.run(["cmake", "--build", "--preset", preset, "--target", "tavorin_shim",
-                        "tavorin_doctor"], **quiet)
+        subprocess.run(["cmake", "--build", "--preset", preset, "--target", *targets], **quiet)
     subprocess.run([sys.executable, "scripts/dist.py"], **quiet,
                    env=dict(os.environ, SOURCE_DATE_EPOCH=EPOCH, SIGN_PKCS12="",
                             SIGN_PASSWORD_FILE="", EXTENSION_IDS=""))
@@ -49,12 +50,13 @@ class Reproducible(unittest.TestCase):
             build(tree)
 
         for program in ("build/windows/tavorin_shim.exe", "build/native/tavorin_shim",
-                        "build/windows/tavorin_doctor.exe", "build/native/tavorin_doctor"):
+                        "build/windows/tavorin_doctor.exe", "build/native/tavorin_doctor",
+                        "build/windows/tavorin_windows_check.exe"):
             with self.subTest(program):
                 self.assertTrue(filecmp.cmp(os.path.join(first, program),
                                             os.path.join(second, program), shallow=False))
         names = sorted(os.listdir(os.path.join(first, "dist")))
-        self.assertEqual(len(names), 4)
+        self.assertEqual(len(names), 5)
         self.assertEqual(names, sorted(os.listdir(os.path.join(second, "dist"))))
         for name in names:
             with self.subTest(name):

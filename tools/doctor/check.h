@@ -17,6 +17,9 @@ struct Check {
   bool ok = false;
   std::string detail{};  // lines separated by '\n'
   std::string fix{};     // empty when ok
+  // False for a check that cannot be answered where it runs (the Windows
+  // check under Wine): it counts as ok, and people see a dash, not a tick.
+  bool measured = true;
   // The browser the finding is about, or null for the app and the launch.
   const native_messaging::Browser* browser = nullptr;
 

@@ -10,6 +10,7 @@ namespace {
 
 constexpr std::string_view PASS_MARK = "\u2713";
 constexpr std::string_view FAIL_MARK = "\u2717";
+constexpr std::string_view UNMEASURED_MARK = "\u2013";
 constexpr std::string_view INDENT = "    ";
 
 std::string indented(std::string_view text) {
@@ -23,11 +24,9 @@ std::string indented(std::string_view text) {
   return out;
 }
 
-std::string check_text(const Check& check) {
-  std::string text = std::string(check.ok ? PASS_MARK : FAIL_MARK) + " " +
-                     check.title + "\n" + indented(check.detail);
-  if (!check.fix.empty()) text += indented("fix: " + check.fix);
-  return text;
+std::string_view mark_of(const Check& check) {
+  if (!check.measured) return UNMEASURED_MARK;
+  return check.ok ? PASS_MARK : FAIL_MARK;
 }
 
 std::string check_json(const Check& check) {
@@ -39,9 +38,18 @@ std::string check_json(const Check& check) {
 
 }  // namespace
 
+std::string render_check_text(const Check& check) {
+  std::string text = std::string(mark_of(check)) + " " + check.title + "\n" +
+                     indented(check.detail);
+  if (!check.fix.empty()) text += indented("fix: " + check.fix);
+  return text;
+}
+
 std::string render_text(const Report& report) {
   std::string text;
-  for (const Check& check : report.checks) text += check_text(check) + "\n";
+  for (const Check& check : report.checks) {
+    text += render_check_text(check) + "\n";
+  }
   text += std::string(report.ok ? PASS_MARK : FAIL_MARK) + " " +
           report.verdict + "\n";
   return text;

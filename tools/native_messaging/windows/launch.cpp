@@ -153,6 +153,13 @@ HANDLE prepare_error_stream(ErrorStream choice, Launch& launch) {
     case ErrorStream::InvalidHandle:
       launch.error = INVALID_HANDLE_VALUE;
       return nullptr;
+    case ErrorStream::NulDevice: {
+      SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
+      launch.error =
+          CreateFileW(L"NUL", GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                      &inherit, OPEN_EXISTING, 0, nullptr);
+      return nullptr;
+    }
     case ErrorStream::Pipe: {
       SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
       HANDLE read_end = nullptr;

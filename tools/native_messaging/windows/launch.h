@@ -22,8 +22,16 @@ enum class LaunchMode { ThroughCmd, Direct, Firefox };
 // console, hidden: HiddenConsole does the same (for a direct start it passes
 // Chrome's own standard error, null, and the console still comes). Parent,
 // Null and InvalidHandle pass that handle; Pipe hands the caller the host's
-// log to read.
-enum class ErrorStream { Parent, Null, InvalidHandle, Pipe, HiddenConsole };
+// log to read; NulDevice opens NUL for it, as a browser started with
+// "2>nul" would pass.
+enum class ErrorStream {
+  Parent,
+  Null,
+  InvalidHandle,
+  Pipe,
+  HiddenConsole,
+  NulDevice
+};
 
 struct StartedHost {
   HANDLE process = nullptr;  // cmd.exe, or the host itself
