@@ -3,13 +3,13 @@
 #include <algorithm>
 #include <vector>
 
+#include "app_for_hosts.h"
 #include "checks.h"
 #include "console_window.h"
 #include "embedded_files.h"
 #include "host_session.h"
 #include "judgements.h"
 #include "relay.h"
-#include "stand_in_app.h"
 #include "windows/wide.h"
 
 namespace tavorin::windows_check {
@@ -105,12 +105,11 @@ Check check_default_terminal(Context& context) {
     failed.detail = placed.error();
     return failed;
   }
-  auto app = StandInApp::start(*app_folder);
+  auto app = start_app_for_hosts(*app_folder);
   if (!app) {
-    failed.detail = "the stand-in app did not start: " + app.error();
+    failed.detail = app.error();
     return failed;
   }
-  TemporaryFolderForHosts temp(*app_folder);
   auto seen = watch_host(host);
   if (!seen) {
     failed.detail =

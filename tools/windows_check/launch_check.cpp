@@ -1,10 +1,10 @@
 #include <array>
 
+#include "app_for_hosts.h"
 #include "checks.h"
 #include "embedded_files.h"
 #include "judgements.h"
 #include "relay.h"
-#include "stand_in_app.h"
 #include "windows/wide.h"
 
 namespace tavorin::windows_check {
@@ -100,12 +100,11 @@ Check check_launch(Context& context) {
     check.detail = placed.error();
     return check;
   }
-  auto app = StandInApp::start(*app_folder);
+  auto app = start_app_for_hosts(*app_folder);
   if (!app) {
-    check.detail = "the stand-in app did not start: " + app.error();
+    check.detail = app.error();
     return check;
   }
-  TemporaryFolderForHosts temp(*app_folder);
   std::vector<std::string> messages = launch_messages();
   check.detail = "host: " + native_messaging::narrow(host) +
                  "\nmessages: " + sizes_text(messages) +

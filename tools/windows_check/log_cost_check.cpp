@@ -1,10 +1,10 @@
 #include <array>
 
+#include "app_for_hosts.h"
 #include "checks.h"
 #include "embedded_files.h"
 #include "judgements.h"
 #include "relay.h"
-#include "stand_in_app.h"
 
 namespace tavorin::windows_check {
 
@@ -68,12 +68,11 @@ Check check_log_cost(Context& context) {
     check.detail = placed.error();
     return check;
   }
-  auto app = StandInApp::start(*app_folder);
+  auto app = start_app_for_hosts(*app_folder);
   if (!app) {
-    check.detail = "the stand-in app did not start: " + app.error();
+    check.detail = app.error();
     return check;
   }
-  TemporaryFolderForHosts temp(*app_folder);
   const auto& counts = context.wine ? WINE_COUNTS : COUNTS;
   check.detail =
       "the host through cmd.exe, its log (every message and answer in "

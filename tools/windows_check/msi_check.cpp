@@ -1,11 +1,11 @@
 #include <windows.h>
 
+#include "app_for_hosts.h"
 #include "checks.h"
 #include "child_process.h"
 #include "host_session.h"
 #include "judgements.h"
 #include "relay.h"
-#include "stand_in_app.h"
 #include "windows/registry.h"
 #include "windows/wide.h"
 
@@ -142,12 +142,11 @@ Check check_msi(Context& context) {
     check.detail = "a folder could not be made";
     return check;
   }
-  auto app = StandInApp::start(*app_folder);
+  auto app = start_app_for_hosts(*app_folder);
   if (!app) {
-    check.detail = "the stand-in app did not start: " + app.error();
+    check.detail = app.error();
     return check;
   }
-  TemporaryFolderForHosts temp(*app_folder);
   MsiRun run;
   std::wstring first = L"\"" + packages.front() + L"\"";
   run.steps.push_back(

@@ -2,6 +2,7 @@
 
 #include <array>
 
+#include "app_for_hosts.h"
 #include "checks.h"
 #include "child_process.h"
 #include "embedded_files.h"
@@ -10,7 +11,6 @@
 #include "manifest.h"
 #include "relay.h"
 #include "saved_key.h"
-#include "stand_in_app.h"
 #include "windows/file_bytes.h"
 #include "windows/launch.h"
 #include "windows/registry.h"
@@ -165,12 +165,11 @@ Check check_script_installer(Context& context) {
     check.detail = placed.error();
     return check;
   }
-  auto app = StandInApp::start(*app_folder);
+  auto app = start_app_for_hosts(*app_folder);
   if (!app) {
-    check.detail = "the stand-in app did not start: " + app.error();
+    check.detail = app.error();
     return check;
   }
-  TemporaryFolderForHosts temp(*app_folder);
   SavedKey saved(HKEY_CURRENT_USER, CHROMIUM_KEY, KEY_WOW64_64KEY);
   check.detail = "install-windows.cmd in " + nm::narrow(*script_folder) +
                  ", /browser chromium, the host in " +

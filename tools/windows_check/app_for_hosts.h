@@ -1,0 +1,22 @@
+#pragma once
+
+#include <expected>
+#include <memory>
+#include <string>
+
+#include "context.h"
+#include "stand_in_app.h"
+
+namespace tavorin::windows_check {
+
+// The stand-in app in a folder, and TMP and TEMP pointing at that folder so
+// that every host started from here finds it; both last as long as this.
+struct AppForHosts {
+  std::unique_ptr<StandInApp> app;
+  std::unique_ptr<TemporaryFolderForHosts> temp;
+};
+
+std::expected<AppForHosts, std::string> start_app_for_hosts(
+    const std::wstring& folder);
+
+}  // namespace tavorin::windows_check
