@@ -8,6 +8,7 @@
 #include "checks.h"
 #include "judgements.h"
 #include "log/error_text.h"
+#include "loopback_port.h"
 #include "platform/windows/windows_platform.h"
 #include "stopwatch.h"
 #include "windows/wide.h"
@@ -140,39 +141,15 @@ std::string answer_text(const OwnerAnswer& answer) {
          milliseconds_text(answer.ms) + ")";
 }
 
-// A listener of this program's own on 127.0.0.1.
-struct OwnListener {
-  SOCKET socket = INVALID_SOCKET;
-  std::uint16_t port = 0;
-  OwnListener() {
-    socket = WSASocketW(AF_INET, SOCK_STREAM, IPPROTO_TCP, nullptr, 0,
-                        WSA_FLAG_NO_HANDLE_INHERIT);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    int size = sizeof address;
-    if (bind(socket, reinterpret_cast<sockaddr*>(&address), sizeof address) ==
-            0 &&
-        listen(socket, 4) == 0 &&
-        getsockname(socket, reinterpret_cast<sockaddr*>(&address), &size) ==
-            0) {
-      port = ntohs(address.sin_port);
-    }
-  }
-  OwnListener(const OwnListener&) = delete;
-  OwnListener& operator=(const OwnListener&) = delete;
-  ~OwnListener() { closesocket(socket); }
-};
-
 }  // namespace
 
 Check check_listener_owner(Context& context) {
   Check check = make_check("listener_owner", "Whose listener",
                            "the host's owner lookup (check_listener_owner):");
-  OwnListener own;
-  OwnerAnswer ours = ask_host(context.os, own.port);
+  LoopbackPort own(LoopbackPort::Kind::Listening);
+  OwnerAnswer ours = ask_host(context.os, own.port());
   check.add_line("  a listener of this program's own on port " +
-                 std::to_string(own.port) + ": " + answer_text(ours));
+                 std::to_string(own.port()) + ": " + answer_text(ours));
   check.ok = ours.problem.empty() && ours.ours;
   if (context.wine) {
     check.add_line("  a listener of another user: " +

@@ -5,6 +5,7 @@
 #include "host_session.h"
 #include "judgements.h"
 #include "log/error_text.h"
+#include "loopback_port.h"
 #include "platform/windows/windows_platform.h"
 
 namespace tavorin::windows_check {
@@ -20,30 +21,6 @@ constexpr std::string_view ALL_FAILED = "All connection attempts failed";
 constexpr DWORD HOST_WAIT_MS = 120000;
 constexpr DWORD END_MS = 10000;
 constexpr std::string_view PORTS_BUSY = "something answers on ";
-
-// A port of 127.0.0.1 that refuses: bound by this socket, which never
-// listens, so that no other program takes it meanwhile.
-struct RefusingPort {
-  SOCKET socket = INVALID_SOCKET;
-  std::uint16_t port = 0;
-  RefusingPort() {
-    socket = WSASocketW(AF_INET, SOCK_STREAM, IPPROTO_TCP, nullptr, 0,
-                        WSA_FLAG_NO_HANDLE_INHERIT);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    int size = sizeof address;
-    if (bind(socket, reinterpret_cast<sockaddr*>(&address), sizeof address) ==
-            0 &&
-        getsockname(socket, reinterpret_cast<sockaddr*>(&address), &size) ==
-            0) {
-      port = ntohs(address.sin_port);
-    }
-  }
-  RefusingPort(const RefusingPort&) = delete;
-  RefusingPort& operator=(const RefusingPort&) = delete;
-  ~RefusingPort() { closesocket(socket); }
-};
 
 // One connect through the host's own platform layer, timed; nothing when
 // it did not fail as a refused connect must.
@@ -143,11 +120,11 @@ void time_host_giving_up(Context& context, RefusedConnects& measured) {
 
 Check check_refused_connects(Context& context) {
   RefusedConnects measured;
-  RefusingPort refusing;
-  if (refusing.port != 0) {
+  LoopbackPort refusing(LoopbackPort::Kind::Refusing);
+  if (refusing.port() != 0) {
     TimedConnect without =
-        time_refused_connect(context.os, refusing.port, false);
-    TimedConnect with = time_refused_connect(context.os, refusing.port, true);
+        time_refused_connect(context.os, refusing.port(), false);
+    TimedConnect with = time_refused_connect(context.os, refusing.port(), true);
     measured.without_request_ms = without.ms;
     measured.with_request_ms = with.ms;
     measured.request_error = with.problem;
