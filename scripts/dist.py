@@ -389,6 +389,19 @@ def write_sums(out, names):
 
 # --- The whole run ---------------------------------------------------------
 
+def stage_program(args, scratch, name, epoch):
+    """Copies a built Windows program into the scratch folder, signed when
+    asked, and returns where it now is."""
+    source = os.path.join(args.windows_build, name)
+    if not os.path.isfile(source):
+        raise Refusal(f"missing {source}: build it first (make windows)")
+    staged = os.path.join(scratch, name)
+    shutil.copyfile(source, staged)
+    if args.sign_pkcs12:
+        sign(staged, args.sign_pkcs12, args.sign_password_file, epoch)
+    return staged
+
+
 def read(path):
     with open(path, "rb") as f:
         return f.read()
@@ -434,14 +447,7 @@ def main(argv):
     with tempfile.TemporaryDirectory(prefix="tavorin-dist-") as scratch:
         programs = {}
         for name in WINDOWS_PROGRAMS:
-            source = os.path.join(args.windows_build, name)
-            if not os.path.isfile(source):
-                raise Refusal(f"missing {source}: build it first (make windows)")
-            staged = os.path.join(scratch, name)
-            shutil.copyfile(source, staged)
-            if args.sign_pkcs12:
-                sign(staged, args.sign_pkcs12, args.sign_password_file, epoch)
-            programs[name] = read(staged)
+            programs[name] = read(stage_program(args, scratch, name, epoch))
         if args.sign_pkcs12:
             say(f"signed with {args.sign_pkcs12} (no timestamp: built without network)")
         else:
@@ -497,13 +503,7 @@ def main(argv):
 
         if "check" in kinds:
             for name in WINDOWS_TOOLS:
-                source = os.path.join(args.windows_build, name)
-                if not os.path.isfile(source):
-                    raise Refusal(f"missing {source}: build it first (make windows)")
-                staged = os.path.join(scratch, name)
-                shutil.copyfile(source, staged)
-                if args.sign_pkcs12:
-                    sign(staged, args.sign_pkcs12, args.sign_password_file, epoch)
+                staged = stage_program(args, scratch, name, epoch)
                 shutil.copyfile(staged, os.path.join(args.out, name))
                 written.append(name)
 
