@@ -267,6 +267,19 @@ TEST(ExtensionIds, EachIsSortedByItsFormAndLookAlikesAreRefused) {
   }
 }
 
+TEST(ExtensionOrigins, OnlyTheSchemeAChromiumIdAndTheSlashMakeOne) {
+  using tavorin::native_messaging::is_extension_origin;
+  EXPECT_TRUE(is_extension_origin(
+      "chrome-extension://gppkkhdhkkicmjpcgcpidfjhncllihef/"));
+  for (const char* origin :
+       {"chrome-extension://", "chrome-extension:///", "chrome-extension:/",
+        "chrome-extension://gppkkhdhkkicmjpcgcpidfjhncllihef",
+        "chrome-extension://bridge-test@tavorin.example/",
+        "moz-extension://gppkkhdhkkicmjpcgcpidfjhncllihef/"}) {
+    EXPECT_FALSE(is_extension_origin(origin)) << origin;
+  }
+}
+
 // The manifest the installer writes for Firefox, with one member changed.
 std::string firefox_manifest(const std::string& last_members) {
   return R"({"name": "com.tavorin.desktop", "path": "/opt/t/tavorin_shim",)"

@@ -254,7 +254,9 @@ bool ManifestCheck::browser_accepts() const {
 }
 
 bool is_extension_origin(std::string_view origin) {
-  if (!origin.starts_with(EXTENSION_SCHEME) || !origin.ends_with('/')) {
+  // The scheme's own "//" must not pass for the closing "/".
+  if (origin.size() <= EXTENSION_SCHEME.size() ||
+      !origin.starts_with(EXTENSION_SCHEME) || !origin.ends_with('/')) {
     return false;
   }
   std::string_view id = origin.substr(EXTENSION_SCHEME.size());
