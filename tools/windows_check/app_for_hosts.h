@@ -19,4 +19,15 @@ struct AppForHosts {
 std::expected<AppForHosts, std::string> start_app_for_hosts(
     const std::wstring& folder);
 
+// The host to launch, placed as tavorin_shim.exe in its folder, and the
+// stand-in app it will find, started in another.
+struct HostAndApp {
+  std::wstring host;
+  AppForHosts app;
+};
+
+std::expected<HostAndApp, std::string> place_host_and_start_app(
+    const Context& context, const std::wstring& host_folder,
+    const std::wstring& app_folder);
+
 }  // namespace tavorin::windows_check

@@ -6,7 +6,6 @@
 #include "app_for_hosts.h"
 #include "checks.h"
 #include "console_window.h"
-#include "embedded_files.h"
 #include "host_session.h"
 #include "judgements.h"
 #include "relay.h"
@@ -100,16 +99,12 @@ Check check_default_terminal(Context& context) {
     failed.detail = "the doctor's reading or a folder is missing";
     return failed;
   }
-  std::wstring host = *folder + L"tavorin_shim.exe";
-  if (auto placed = place_host(context.options.host, host); !placed) {
+  auto placed = place_host_and_start_app(context, *folder, *app_folder);
+  if (!placed) {
     failed.detail = placed.error();
     return failed;
   }
-  auto app = start_app_for_hosts(*app_folder);
-  if (!app) {
-    failed.detail = app.error();
-    return failed;
-  }
+  const std::wstring& host = placed->host;
   auto seen = watch_host(host);
   if (!seen) {
     failed.detail =

@@ -2,7 +2,6 @@
 
 #include "app_for_hosts.h"
 #include "checks.h"
-#include "embedded_files.h"
 #include "judgements.h"
 #include "relay.h"
 #include "windows/wide.h"
@@ -95,16 +94,12 @@ Check check_launch(Context& context) {
     check.detail = folder ? app_folder.error() : folder.error();
     return check;
   }
-  std::wstring host = *folder + L"tavorin_shim.exe";
-  if (auto placed = place_host(context.options.host, host); !placed) {
+  auto placed = place_host_and_start_app(context, *folder, *app_folder);
+  if (!placed) {
     check.detail = placed.error();
     return check;
   }
-  auto app = start_app_for_hosts(*app_folder);
-  if (!app) {
-    check.detail = app.error();
-    return check;
-  }
+  const std::wstring& host = placed->host;
   std::vector<std::string> messages = launch_messages();
   check.detail = "host: " + native_messaging::narrow(host) +
                  "\nmessages: " + sizes_text(messages) +

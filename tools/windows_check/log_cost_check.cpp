@@ -2,7 +2,6 @@
 
 #include "app_for_hosts.h"
 #include "checks.h"
-#include "embedded_files.h"
 #include "judgements.h"
 #include "relay.h"
 
@@ -63,16 +62,12 @@ Check check_log_cost(Context& context) {
     check.detail = folder ? app_folder.error() : folder.error();
     return check;
   }
-  std::wstring host = *folder + L"tavorin_shim.exe";
-  if (auto placed = place_host(context.options.host, host); !placed) {
+  auto placed = place_host_and_start_app(context, *folder, *app_folder);
+  if (!placed) {
     check.detail = placed.error();
     return check;
   }
-  auto app = start_app_for_hosts(*app_folder);
-  if (!app) {
-    check.detail = app.error();
-    return check;
-  }
+  const std::wstring& host = placed->host;
   const auto& counts = context.wine ? WINE_COUNTS : COUNTS;
   check.detail =
       "the host through cmd.exe, its log (every message and answer in "

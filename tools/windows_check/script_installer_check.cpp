@@ -159,15 +159,9 @@ Check check_script_installer(Context& context) {
     check.detail = written.error();
     return check;
   }
-  if (auto placed =
-          place_host(context.options.host, *host_folder + L"tavorin_shim.exe");
-      !placed) {
+  auto placed = place_host_and_start_app(context, *host_folder, *app_folder);
+  if (!placed) {
     check.detail = placed.error();
-    return check;
-  }
-  auto app = start_app_for_hosts(*app_folder);
-  if (!app) {
-    check.detail = app.error();
     return check;
   }
   SavedKey saved(HKEY_CURRENT_USER, CHROMIUM_KEY, KEY_WOW64_64KEY);
