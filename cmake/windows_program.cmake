@@ -15,6 +15,7 @@ add_library(tavorin_windows STATIC
   src/platform/windows/message_text.cpp
   src/platform/windows/process.cpp
   src/platform/windows/process_user.cpp
+  src/platform/windows/process_session.cpp
   src/platform/windows/raw_stream.cpp
   src/platform/windows/sockets.cpp
   src/platform/windows/standard_streams.cpp

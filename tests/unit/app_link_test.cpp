@@ -153,7 +153,8 @@ TEST(ConnectToApp, ListenersOfAnotherUserAreNotTheApp) {
 // Where the system names the process at the app's end (Windows), the port
 // file's port and each fallback port are judged as on Linux: what the host
 // cannot vouch for is passed over unused, and only the fallback port says so.
-TEST(ConnectToApp, OnlyAProcessOfTheHostsUserOrAnUnnamedOneIsTheApp) {
+TEST(ConnectToApp,
+     TheHostsUserTheMachineOrAWithheldProcessOfItsSessionIsTheApp) {
   struct Case {
     const char* what;
     Result<ListenerOwner> owner;
@@ -161,13 +162,18 @@ TEST(ConnectToApp, OnlyAProcessOfTheHostsUserOrAnUnnamedOneIsTheApp) {
   };
   const Case cases[] = {
       {"another user's process", ListenerOwner::AnotherUser, false},
-      {"a process the host may not open", ListenerOwner::ProcessRefused, false},
-      {"a token the host may not read", ListenerOwner::TokenRefused, false},
+      {"a process withheld in another session", ListenerOwner::RefusedElsewhere,
+       false},
+      {"a process that is gone", ListenerOwner::Unknown, false},
       {"a lookup that failed",
        std::unexpected(IoError::system(122, ErrorKind::Uncategorized)), false},
       // The same user's app elevated or in another session: its token names
       // our user all the same.
       {"a process of our user", ListenerOwner::OurUser, true},
+      {"the machine's own account", ListenerOwner::System, true},
+      // An elevated app whose token Windows withholds from the host.
+      {"a process withheld in the host's session",
+       ListenerOwner::RefusedInOurSession, true},
       {"process 0, as Wine names every one", ListenerOwner::Unnamed, true},
   };
   for (const Case& c : cases) {

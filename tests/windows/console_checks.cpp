@@ -6,14 +6,16 @@
 #include <string_view>
 
 #include "checks.h"
+#include "platform/windows/console_output.h"
 #include "platform/windows/windows_platform.h"
 
 namespace tavorin::windows_checks {
 
 namespace {
 
-constexpr SHORT CONSOLE_WIDTH = 200;
-constexpr SHORT CONSOLE_HEIGHT = 60;
+// Room for the longest line below without scrolling.
+constexpr SHORT CONSOLE_WIDTH = 250;
+constexpr SHORT CONSOLE_HEIGHT = 100;
 constexpr UINT UTF8 = 65001;
 constexpr UINT OTHER_CODE_PAGE = 437;
 
@@ -80,22 +82,53 @@ void ill_formed_bytes_are_refused() {
   CHECK(refused(os.write_stderr("A")));
 }
 
-// A line longer than any piece of the stack's, with its characters
-// straddling every 4 KiB, shows whole on a UTF-8 console and on another.
+// What a long line is made of: its UTF-8 and what the screen shows.
+struct LongLine {
+  const char* what;
+  std::string bytes;
+  std::wstring shown;
+};
+
+LongLine repeated(const char* what, std::size_t count, std::string_view bytes,
+                  std::wstring_view shown) {
+  LongLine line{what, "x", L"x"};
+  for (std::size_t i = 0; i < count; ++i) {
+    line.bytes += bytes;
+    line.shown += shown;
+  }
+  return line;
+}
+
+void* no_memory(std::size_t) { return nullptr; }
+
+// Lines longer than the stack's buffer in UTF-16 units, with characters
+// straddling every 4 KiB, show whole on a UTF-8 console and on another,
+// from the heap's buffer and, when the heap has nothing to give, from the
+// stack's pieces.
 void long_lines_show_whole(HANDLE console) {
-  std::string line = "x";
-  std::wstring expected = L"x";
-  for (int i = 0; i < 3000; ++i) {
-    line += "\xC3\xA9";
-    expected += L'\u00E9';
+  const LongLine lines[] = {
+      repeated("2-byte characters", 3000, "\xC3\xA9", L"\u00E9"),
+      repeated("ASCII of 5,000 bytes", 4999, "a", L"a"),
+      repeated("ASCII of 20,000 bytes", 19999, "a", L"a"),
+      repeated("4-byte characters", 3000, "\xF0\x9F\x94\xA7", L"\U0001F527"),
+  };
+  for (bool heap : {true, false}) {
+    replace_console_buffer_allocator(heap ? nullptr : no_memory);
+    for (const LongLine& line : lines) {
+      for (UINT code_page : {UTF8, OTHER_CODE_PAGE}) {
+        SetConsoleOutputCP(code_page);
+        clear(console);
+        WindowsPlatform os;
+        CHECK(write_pieces(os, {line.bytes}));
+        if (shown(console, line.shown.size()) != line.shown) {
+          std::fprintf(report_file, "  %s, code page %u, %s\n", line.what,
+                       code_page, heap ? "heap" : "stack");
+          CHECK(false);
+        }
+      }
+    }
   }
-  for (UINT code_page : {UTF8, OTHER_CODE_PAGE}) {
-    SetConsoleOutputCP(code_page);
-    clear(console);
-    WindowsPlatform os;
-    CHECK(write_pieces(os, {line}));
-    CHECK(shown(console, expected.size()) == expected);
-  }
+  replace_console_buffer_allocator(nullptr);
 }
 
 // A console with no window: what the child writes is rendered into a pipe,

@@ -8,6 +8,7 @@
 
 #include "checks.h"
 #include "platform/socket.h"
+#include "platform/windows/process_session.h"
 #include "platform/windows/process_user.h"
 #include "platform/windows/tcp_table.h"
 #include "platform/windows/windows_platform.h"
@@ -158,8 +159,8 @@ void a_table_larger_than_the_first_read_is_read_whole() {
   WSACleanup();
 }
 
-// This process and a child of it are ours; a process that does not exist
-// cannot be opened, and is not.
+// This process and a child of it are ours and share its session; a process
+// that does not exist cannot be opened, is in no session, and is not ours.
 void the_token_names_our_user(const wchar_t* this_program) {
   CHECK(own_user().has_value());
   CHECK(owner_of_process(GetCurrentProcessId()) == ListenerOwner::OurUser);
@@ -171,6 +172,12 @@ void the_token_names_our_user(const wchar_t* this_program) {
                        CREATE_SUSPENDED, nullptr, nullptr, &startup, &child));
   if (child.hProcess == nullptr) return;
   CHECK(owner_of_process(child.dwProcessId) == ListenerOwner::OurUser);
+  // The session comes from the system's list of processes, without opening
+  // either process.
+  CHECK(session_of_process(GetCurrentProcessId()).has_value());
+  CHECK(session_of_process(child.dwProcessId) ==
+        session_of_process(GetCurrentProcessId()));
+  CHECK(runs_in_our_session(child.dwProcessId) == std::optional<bool>(true));
   TerminateProcess(child.hProcess, 0);
   WaitForSingleObject(child.hProcess, 30000);
   CloseHandle(child.hThread);
@@ -178,7 +185,8 @@ void the_token_names_our_user(const wchar_t* this_program) {
   // The highest multiple of 4 a DWORD holds: no system hands it out as a
   // process id. (An ended child's id would do only once the system has let
   // go of the process, which takes Wine a while.)
-  CHECK(owner_of_process(0xFFFFFFFC) == ListenerOwner::ProcessRefused);
+  CHECK(owner_of_process(0xFFFFFFFC) == ListenerOwner::Unknown);
+  CHECK(!runs_in_our_session(0xFFFFFFFC).has_value());
 }
 
 }  // namespace

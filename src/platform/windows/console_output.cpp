@@ -3,6 +3,7 @@
 #include <array>
 #include <cstdint>
 
+#include "platform/console_pieces.h"
 #include "platform/windows/error_codes.h"
 #include "platform/windows/wide_text.h"
 #include "text/utf8.h"
@@ -34,17 +35,23 @@ bool is_continuation(char byte) {
   return utf8::is_continuation(static_cast<std::uint8_t>(byte));
 }
 
+void* allocate_from_heap(std::size_t bytes) {
+  return HeapAlloc(GetProcessHeap(), 0, bytes);
+}
+
+constinit ConsoleBufferAllocator buffer_allocator = allocate_from_heap;
+
 Status write_units(HANDLE console, std::span<const wchar_t> units) {
-  while (!units.empty()) {
-    DWORD written = 0;
-    if (!WriteConsoleW(console, units.data(), static_cast<DWORD>(units.size()),
-                       &written, nullptr)) {
-      return std::unexpected(last_error());
-    }
-    if (written == 0) return std::unexpected(WRITE_ZERO_ERROR);
-    units = units.subspan(written);
-  }
-  return {};
+  return write_all_to_console(
+      units, [console](std::span<const wchar_t> call) -> Result<std::size_t> {
+        DWORD written = 0;
+        if (!WriteConsoleW(console, call.data(),
+                           static_cast<DWORD>(call.size()), &written,
+                           nullptr)) {
+          return std::unexpected(last_error());
+        }
+        return written;
+      });
 }
 
 // Well-formed UTF-8 as UTF-16, in a buffer of the caller's.
@@ -61,12 +68,11 @@ Status convert_and_write(HANDLE console, std::string_view text,
 Result<std::size_t> write_text(HANDLE console, std::string_view text) {
   text = text.substr(0, LARGEST_CALL);
   if (text.size() > STACK_UNITS) {
-    HANDLE heap = GetProcessHeap();
-    void* block = HeapAlloc(heap, 0, text.size() * sizeof(wchar_t));
+    void* block = buffer_allocator(text.size() * sizeof(wchar_t));
     if (block != nullptr) {
       Status written = convert_and_write(
           console, text, {static_cast<wchar_t*>(block), text.size()});
-      HeapFree(heap, 0, block);
+      HeapFree(GetProcessHeap(), 0, block);
       if (!written) return std::unexpected(written.error());
       return text.size();
     }
@@ -119,17 +125,28 @@ Result<std::size_t> start_carry(ConsoleCarry& carry, std::string_view bytes) {
 // A console already set to UTF-8 takes the bytes as they are, all in one
 // call.
 Result<std::size_t> write_utf8_console(HANDLE console, std::string_view bytes) {
-  DWORD written = 0;
-  auto length = static_cast<DWORD>(bytes.substr(0, LARGEST_CALL).size());
-  if (!WriteConsoleA(console, bytes.data(), length, &written, nullptr)) {
-    return std::unexpected(last_error());
-  }
-  // The count reported is in characters on some systems: the bytes handed
-  // over have all been taken.
-  return length;
+  bytes = bytes.substr(0, LARGEST_CALL);
+  Status written = write_all_to_console(
+      std::span<const char>(bytes),
+      [console](std::span<const char> call) -> Result<std::size_t> {
+        DWORD count = 0;
+        if (!WriteConsoleA(console, call.data(),
+                           static_cast<DWORD>(call.size()), &count, nullptr)) {
+          return std::unexpected(last_error());
+        }
+        // The count reported is in characters on some systems: the bytes
+        // handed over have all been taken.
+        return call.size();
+      });
+  if (!written) return std::unexpected(written.error());
+  return bytes.size();
 }
 
 }  // namespace
+
+void replace_console_buffer_allocator(ConsoleBufferAllocator allocate) {
+  buffer_allocator = allocate != nullptr ? allocate : allocate_from_heap;
+}
 
 Result<std::size_t> write_console(HANDLE console, ConsoleCarry& carry,
                                   std::string_view bytes) {

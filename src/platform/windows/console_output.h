@@ -19,4 +19,10 @@ namespace tavorin {
 Result<std::size_t> write_console(HANDLE console, ConsoleCarry& carry,
                                   std::string_view bytes);
 
+// Where a long text's UTF-16 buffer comes from (the process heap; the block
+// goes back to it). The tests hand one that fails, so that the stack's
+// pieces run; nullptr puts the heap back.
+using ConsoleBufferAllocator = void* (*)(std::size_t bytes);
+void replace_console_buffer_allocator(ConsoleBufferAllocator allocate);
+
 }  // namespace tavorin

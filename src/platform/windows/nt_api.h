@@ -13,6 +13,28 @@ using Status = LONG;
 inline constexpr Status STATUS_PENDING_CODE = 0x00000103;
 inline constexpr Status STATUS_END_OF_FILE_CODE =
     static_cast<Status>(0xC0000011);
+inline constexpr Status STATUS_INFO_LENGTH_MISMATCH_CODE =
+    static_cast<Status>(0xC0000004);
+inline constexpr Status STATUS_ACCESS_DENIED_CODE =
+    static_cast<Status>(0xC0000022);
+
+// SystemProcessInformation's class number and the head of each of its
+// entries, up to the session: the layout is the documented one of
+// SYSTEM_PROCESS_INFORMATION on 64-bit Windows.
+inline constexpr ULONG SYSTEM_PROCESS_INFORMATION_CLASS = 5;
+struct ProcessEntryHead {
+  ULONG next_entry_offset;
+  ULONG number_of_threads;
+  LARGE_INTEGER reserved[6];
+  USHORT image_name_length;
+  USHORT image_name_maximum_length;
+  wchar_t* image_name;
+  LONG base_priority;
+  HANDLE unique_process_id;
+  HANDLE inherited_from_unique_process_id;
+  ULONG handle_count;
+  ULONG session_id;
+};
 
 struct IoStatusBlock {
   union {
@@ -59,5 +81,10 @@ tavorin::nt::Status NTAPI RtlCopySid(ULONG length, PSID destination,
                                      PSID source);
 
 BOOLEAN NTAPI RtlEqualSid(PSID first, PSID second);
+
+tavorin::nt::Status NTAPI NtQuerySystemInformation(ULONG information_class,
+                                                   void* information,
+                                                   ULONG length,
+                                                   ULONG* return_length);
 
 }  // extern "C"

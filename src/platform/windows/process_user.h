@@ -18,15 +18,17 @@ struct UserSid {
 };
 
 // The user of the process with that id, or why it cannot be told:
-// ProcessRefused when the process cannot be opened (another user's as a
-// rule, or gone), TokenRefused when its token cannot be read.
+// RefusedInOurSession or RefusedElsewhere when Windows withholds the process
+// or its token for lack of rights, Unknown when the process is gone or the
+// lookup failed otherwise.
 std::expected<UserSid, ListenerOwner> user_of_process(std::uint32_t id);
 
 // The user this process runs as, or nothing when its own token cannot be
 // read.
 std::optional<UserSid> own_user();
 
-// OurUser or AnotherUser by the process's user, else why it cannot be told.
+// OurUser, System or AnotherUser by the process's user, else why it cannot
+// be told.
 ListenerOwner owner_of_process(std::uint32_t id);
 
 }  // namespace tavorin
