@@ -14,8 +14,9 @@ rem manifests go next to this script, and each browser's NativeMessagingHosts
 rem key names its family's (HKCU, or HKLM with /machine), in the 64-bit
 rem registry view whichever cmd.exe runs it. Brave reads Chromium's key, so
 rem "brave" registers there. Without /browser, every browser whose kind of
-rem ID was given. /uninstall removes the keys, and each manifest once no
-rem browser of its family is left. Idempotent: running it twice leaves the
+rem ID was given. /uninstall removes the keys, and each manifest once no key
+rem of either scope names it; an /uninstall without /machine says when a
+rem machine-wide registration remains. Idempotent: running it twice leaves the
 rem same keys and files.
 rem
 rem Plain cmd on purpose: nothing beyond what every Windows has. Written
@@ -61,6 +62,7 @@ set "ID=%~1"
 call :sort_id
 if errorlevel 1 (
   echo install-windows.cmd: not an extension ID ^(32 letters a to p for Chrome, Chromium, Edge and Brave; name@domain or a GUID in braces for Firefox^): "%~1" 1>&2
+  call :hint_braces
   exit /b 2
 )
 shift
@@ -81,7 +83,6 @@ shift
 goto parse
 
 :parsed
-set ALL_BROWSERS=
 if "%BROWSERS%"=="" set BROWSERS=all
 if /i "%BROWSERS: =%"=="all" goto all_browsers
 
@@ -99,7 +100,6 @@ goto check_host
 
 :all_browsers
 rem Brave reads Chromium's key: chromium stands for it in "all".
-set ALL_BROWSERS=1
 if "%ACTION%"=="uninstall" (
   set BROWSERS=chrome chromium edge firefox
   goto uninstall
@@ -152,13 +152,86 @@ exit /b 0
 
 :uninstall
 for %%B in (%BROWSERS%) do call :unregister %%B
-rem Each manifest serves its whole family: it goes with the last of them.
-if not defined ALL_BROWSERS exit /b 0
-for %%M in ("%CHROME_MANIFEST%" "%FIREFOX_MANIFEST%") do (
-  if exist %%M (
-    del %%M
-    echo removed %%M
-  )
+rem A manifest goes only once no key of either scope names it: a key left
+rem naming a missing file makes the browser answer "Specified native
+rem messaging host not found" to every user it serves.
+call :remove_if_unnamed "%CHROME_MANIFEST%"
+call :remove_if_unnamed "%FIREFOX_MANIFEST%"
+if "%HIVE%"=="HKCU" call :tell_machine_registration
+exit /b 0
+
+:remove_if_unnamed
+if not exist "%~1" exit /b 0
+call :as_reg_shows "%~1"
+set NAMED_BY=
+for %%H in (HKCU HKLM) do for %%B in (chrome chromium edge firefox) do call :names_file %%H %%B
+if defined NAMED_BY (
+  echo kept "%~1": %NAMED_BY% names it
+  exit /b 0
+)
+del "%~1"
+echo removed "%~1"
+exit /b 0
+
+:as_reg_shows
+rem reg.exe shows a value through the console's code page, which loses the
+rem letters outside it. The manifest's path goes through reg.exe and back
+rem the same way, so both sides of the comparison lose the same letters; two
+rem paths that differ only there look alike, and a manifest is kept then.
+set "SCRATCH=HKCU\Software\tavorin\install-windows.cmd"
+reg add "%SCRATCH%" /ve /d "%~1" /f /reg:64 >nul
+call :read_default "%SCRATCH%" 64
+set "WANTED=%VALUE%"
+reg delete "%SCRATCH%" /f /reg:64 >nul
+exit /b 0
+
+:names_file
+rem Whether the key of browser %2 in hive %1 names the manifest, in either
+rem registry view.
+set "SAVED_HIVE=%HIVE%"
+set "HIVE=%1"
+call :key_of %2
+set "HIVE=%SAVED_HIVE%"
+for %%V in (64 32) do (
+  call :read_default "%KEY%" %%V
+  call :if_wanted
+)
+exit /b 0
+
+:if_wanted
+if defined VALUE if /i "%VALUE%"=="%WANTED%" set "NAMED_BY=%KEY%"
+exit /b 0
+
+:read_default
+rem The default value of key %1 in view %2 as reg.exe shows it, or nothing.
+rem It follows its type on reg's line; the value's name before the type
+rem depends on the system's language.
+set VALUE=
+for /f "delims=" %%L in ('reg query "%~1" /ve /reg:%2 2^>nul') do call :take_value "%%L"
+exit /b 0
+
+:take_value
+set "LINE=%~1"
+if "%LINE:REG_SZ    =%"=="%LINE%" exit /b 0
+set "VALUE=%LINE:*REG_SZ    =%"
+exit /b 0
+
+:tell_machine_registration
+set MACHINE_KEY=
+for %%B in (chrome chromium edge firefox) do call :machine_key_of %%B
+if not defined MACHINE_KEY exit /b 0
+echo still registered for every user of this machine: %MACHINE_KEY%
+echo to remove that too, run from an administrator prompt: install-windows.cmd /machine /uninstall
+exit /b 0
+
+:machine_key_of
+set "SAVED_HIVE=%HIVE%"
+set HIVE=HKLM
+call :key_of %1
+set "HIVE=%SAVED_HIVE%"
+for %%V in (64 32) do (
+  reg query "%KEY%" /ve /reg:%%V >nul 2>&1
+  if not errorlevel 1 set "MACHINE_KEY=%KEY%"
 )
 exit /b 0
 
@@ -375,6 +448,16 @@ goto guid_letter
 if not "%POSITION%"=="38" exit /b 1
 exit /b 0
 
+:hint_braces
+rem PowerShell takes an unquoted {GUID} for a script block and passes it on
+rem without its braces.
+if not "%ID:~8,1%%ID:~13,1%%ID:~18,1%%ID:~23,1%"=="----" exit /b 0
+if "%ID:~35,1%"=="" exit /b 0
+if not "%ID:~36,1%"=="" exit /b 0
+echo install-windows.cmd: a GUID without its braces: PowerShell may have removed them; quote it there: '{%ID%}' 1>&2
+exit /b 0
+
 :usage
 echo usage: install-windows.cmd [/uninstall] [/machine] [/browser NAME] [/path FULL_PATH] EXTENSION_ID ... 1>&2
+echo   a Firefox GUID keeps its braces; in PowerShell quote it: '{GUID}' 1>&2
 exit /b 2

@@ -110,9 +110,9 @@ std::optional<std::pair<nm::RegistryPlace, std::string>> find_registration(
     const nm::Browser& browser) {
   for (const nm::RegistryPlace& place : nm::registry_places(
            browser, nm::HOST_NAME, nm::user_hosts_allowed(browser))) {
-    if (std::optional<nm::RegistryText> path = nm::read_manifest_path(place)) {
-      return std::pair(place, path->value);
-    }
+    std::optional<nm::RegistryText> path =
+        nm::read_manifest_path(browser, place);
+    if (path && !path->passed_over) return std::pair(place, path->value);
   }
   return std::nullopt;
 }

@@ -72,9 +72,25 @@ class WindowsDoctor(DoctorTestCase):
         self.assertEqual(set(checks), {"registration:edge", "policy:edge", "app_running",
                                        "app_reachable", "live_launch", "console_window"})
 
+    def windows_11_with_windows_terminal(self):
+        startup = r"HKCU\Console\%%Startup"
+        version = r"HKLM\SOFTWARE\Microsoft\Windows NT\CurrentVersion"
+        build = subprocess.run([WINE, "reg", "query", version, "/v", "CurrentBuildNumber"],
+                               capture_output=True, text=True, env=self.env,
+                               timeout=60).stdout.split()[-1]
+        self.addCleanup(self.reg, "add", version, "/v", "CurrentBuildNumber", "/d", build, "/f")
+        self.addCleanup(self.reg, "delete", startup, "/f")
+        self.reg("add", startup, "/v", "DelegationConsole", "/d",
+                 "{2EACA947-7F5F-4CFA-BA87-8F7FBEEFBE69}", "/f")
+        self.reg("add", version, "/v", "CurrentBuildNumber", "/d", "22631", "/f")
+
+    # Windows 11 with Windows Terminal as the default terminal: the console
+    # of a browser's hidden launch is never handed over, so a good install
+    # passes, and what decides it is shown.
     def test_installed_from_a_non_ascii_folder_with_the_app_up_passes(self):
         folder = self.install(ids=(TEST_EXTENSION, FIREFOX_EXTENSION))
         app = self.start_app()
+        self.windows_11_with_windows_terminal()
         done = self.run_doctor()
         self.assertEqual(done.returncode, 0, done.stdout.decode("utf-8"))
         text = done.stdout.decode("utf-8")  # to a pipe: UTF-8 bytes
@@ -83,6 +99,14 @@ class WindowsDoctor(DoctorTestCase):
         self.assertIn(windows_path(os.path.join(folder, "tavorin_shim.exe")), text)
         self.assertIn(CLEAN_END, text)
         self.assertEqual(app.received(), b"", "no byte may reach the app")
+        for line in ("hosted by Windows Terminal", "(Windows build 22631)",
+                     "Google Chrome starts the host through cmd.exe, hidden",
+                     "Firefox starts the host directly", "tavorin_windows_check.exe"):
+            self.assertIn(line, text)
+        self.reg("add", rf"HKLM\{POLICY}", "/v", "NativeHostsExecutablesLaunchDirectly",
+                 "/t", "REG_DWORD", "/d", "1", "/f")
+        _, checks = self.doctor("--browser", "chrome")
+        self.assertIn("Google Chrome starts the host directly", checks["console_window"]["detail"])
 
     def test_firefox_in_its_own_order_and_its_own_way(self):
         folder = self.install(ids=(FIREFOX_EXTENSION,))
@@ -192,39 +216,32 @@ class WindowsDoctor(DoctorTestCase):
                                   f"the host's path {windows_path(host)} holds %OS%")
         self.assertIn("NativeHostsExecutablesLaunchDirectly", check["fix"])
 
-    def test_an_expandable_registration_is_read_as_the_browser_reads_it(self):
-        folder = self.install("/browser", "chrome")
+    # Chrome expands a REG_EXPAND_SZ; Firefox reads no such value and reads
+    # on to its next place.
+    def test_an_expandable_registration_is_read_as_each_browser_reads_it(self):
+        folder = self.install(ids=(TEST_EXTENSION, FIREFOX_EXTENSION))
         self.env["TAVORIN_HOST_HOME"] = windows_path(folder)
         stored = rf"%TAVORIN_HOST_HOME%\{HOST_NAME}.json"
         self.reg("add", host_key("chrome"), "/ve", "/t", "REG_EXPAND_SZ", "/d", stored, "/f")
-        _, checks = self.doctor("--browser", "chrome")
+        firefox_stored = rf"%TAVORIN_HOST_HOME%\{HOST_NAME}.firefox.json"
+        self.reg("add", host_key("firefox"), "/ve", "/t", "REG_EXPAND_SZ", "/d",
+                 firefox_stored, "/f", "/reg:64")
+        _, checks = self.doctor()
         check = checks["registration:chrome"]
         self.assertTrue(check["ok"], check)
         self.assertIn(f"names {windows_path(folder)}\\{HOST_NAME}.json, expanded from "
                       f"REG_EXPAND_SZ {stored}, found", check["detail"])
-
-    def test_a_default_terminal_that_shows_the_hidden_console(self):
-        startup = r"HKCU\Console\%%Startup"
-        version = r"HKLM\SOFTWARE\Microsoft\Windows NT\CurrentVersion"
-        build = subprocess.run([WINE, "reg", "query", version, "/v", "CurrentBuildNumber"],
-                               capture_output=True, text=True, env=self.env,
-                               timeout=60).stdout.split()[-1]
-        self.addCleanup(self.reg, "add", version, "/v", "CurrentBuildNumber", "/d", build, "/f")
-        self.addCleanup(self.reg, "delete", startup, "/f")
-        self.reg("add", startup, "/v", "DelegationConsole", "/d",
-                 "{2EACA947-7F5F-4CFA-BA87-8F7FBEEFBE69}", "/f")
-        _, checks = self.doctor("--browser", "chrome")
-        self.assertTrue(checks["console_window"]["ok"], "Windows 10 hands nothing over")
-        self.reg("add", version, "/v", "CurrentBuildNumber", "/d", "22631", "/f")
-        _, checks = self.doctor("--browser", "chrome")
-        check = self.assert_fails(checks, "console_window", "hosted by Windows Terminal",
-                                  "Google Chrome starts the host through cmd.exe")
-        self.assertIn('"Windows Console Host"', check["fix"])
-        self.assertIn("NativeHostsExecutablesLaunchDirectly", check["fix"])
-        self.reg("add", rf"HKLM\{POLICY}", "/v", "NativeHostsExecutablesLaunchDirectly",
-                 "/t", "REG_DWORD", "/d", "1", "/f")
-        _, checks = self.doctor("--browser", "chrome")
-        self.assertTrue(checks["console_window"]["ok"], checks["console_window"])
+        check = self.assert_fails(checks, "registration:firefox",
+                                  f"holds REG_EXPAND_SZ {firefox_stored}, ignored: "
+                                  "Firefox reads no REG_EXPAND_SZ value and reads on")
+        self.assertIn("REG_SZ", check["fix"])
+        self.reg("add", host_key("firefox", "HKLM"), "/ve", "/d",
+                 windows_path(os.path.join(folder, HOST_NAME + ".firefox.json")), "/f",
+                 "/reg:64")
+        _, checks = self.doctor("--browser", "firefox")
+        check = checks["registration:firefox"]
+        self.assertTrue(check["ok"], check)
+        self.assertRegex(check["detail"], r"HKLM\\.*\(64-bit view\): names .*, found, wins")
 
     def test_a_host_that_never_ends_is_stopped_with_what_it_started(self):
         host = os.path.join(self.root, "stuck host.bat")

@@ -170,6 +170,9 @@ class LaunchPathUnderWine(unittest.TestCase):
                               ([TEST_EXTENSION[:-1] + "q"], b"not an extension ID"),
                               (["name@"], b"not an extension ID"),
                               (["{0f1e2d3c-4b5a-6978-8796-a5b4c3d2e1f}"], b"not an extension ID"),
+                              # What PowerShell passes for an unquoted {GUID}.
+                              (["0f1e2d3c-4b5a-6978-8796-a5b4c3d2e1f0"],
+                               b"PowerShell may have removed them"),
                               (["/browser", "firefox", TEST_EXTENSION],
                                b"needs a Firefox extension ID"),
                               (["/path", r"relative\x.exe", TEST_EXTENSION], b"full path"),
@@ -200,6 +203,23 @@ class LaunchPathUnderWine(unittest.TestCase):
         self.assertEqual(done.returncode, 0, done.stderr)
         self.assertTrue(self.registered("chrome", "HKLM"))
         self.assert_relays("--mode", "direct")
+        # The user's uninstall keeps the manifest every machine-wide key
+        # still names, and says how to remove those too.
+        done = self.install("/uninstall")
+        self.assertEqual(done.returncode, 0, done.stderr)
+        self.assertIn(b"still registered for every user of this machine", done.stdout)
+        self.assertIn(b"install-windows.cmd /machine /uninstall", done.stdout)
+        self.assertFalse(any(self.registered(b) for b in WINDOWS_KEYS))
+        for browser in ("chrome", "chromium", "edge"):
+            self.assertTrue(self.registered(browser, "HKLM"), browser)
+        self.assertTrue(os.path.exists(os.path.join(self.folder, HOST_NAME + ".json")))
+        self.assert_relays("--mode", "direct")
+        done = self.install("/machine", "/uninstall")
+        self.assertEqual(done.returncode, 0, done.stderr)
+        self.assertNotIn(b"still registered", done.stdout)
+        self.assertFalse(any(self.registered(b, "HKLM") for b in WINDOWS_KEYS))
+        self.assertEqual(sorted(os.listdir(self.folder)),
+                         ["install-windows.cmd", "tavorin_shim.exe"])
 
 
 if __name__ == "__main__":

@@ -56,27 +56,29 @@ std::string terminal_line(const TerminalChoice& terminal,
 
 }  // namespace
 
+// Never a failure: the console host hands a new console to the default
+// terminal only when the console is about to show a window, and no browser
+// asks for one. Chrome and Edge start cmd.exe with STARTF_USESHOWWINDOW and
+// SW_HIDE, Firefox starts the host with CREATE_NO_WINDOW, and the console
+// host attempts no hand-off for either (microsoft/terminal,
+// src/server/IoDispatchers.cpp, _shouldAttemptHandoff). What the doctor
+// reads is shown, so that a window seen on some machine can be compared.
 Check judge_console_window(const TerminalChoice& terminal,
                            std::span<const BrowserLaunch> launches) {
   std::optional<std::string> delegated = delegated_terminal(terminal);
   Check check = make_check(std::string(CONSOLE_WINDOW_CHECK), "Console window",
                            terminal_line(terminal, delegated));
-  std::vector<std::string> through_cmd;
   for (const BrowserLaunch& launch : launches) {
+    bool cmd = launch.through_cmd;
     check.add_line(std::string(launch.browser->title) + " starts the host " +
-                   (launch.through_cmd ? "through cmd.exe" : "directly") +
-                   " (" + launch.why + ")");
-    if (launch.through_cmd) through_cmd.emplace_back(launch.browser->title);
+                   (cmd ? "through cmd.exe, hidden" : "directly") + " (" +
+                   launch.why + ")");
   }
-  check.ok = !delegated || through_cmd.empty();
-  if (check.ok) return check;
-  check.add_line("the hidden console that cmd.exe gets shows as a window of " +
-                 *delegated + " each time the extension connects");
-  check.fix =
-      "set the default terminal application to \"Windows Console Host\" "
-      "(Settings > System > For developers > Terminal); an administrator "
-      "can instead set the policy NativeHostsExecutablesLaunchDirectly = 1 "
-      "for Chrome and Edge, which then start the host without cmd.exe";
+  check.add_line(
+      "a console started hidden or without a window is never handed to a "
+      "terminal, so no window shows; if one ever does, run "
+      "tavorin_windows_check.exe and send its output");
+  check.ok = true;
   return check;
 }
 

@@ -27,9 +27,9 @@ struct BrowserLaunch {
   std::string why;  // the policy (or its absence) that decides it
 };
 
-// Whether a console window shows when a browser starts the host: the
-// browser's cmd.exe gets a new console, hidden, but a default terminal
-// other than the Windows Console Host can turn it into a visible window.
+// What decides whether a console window could show when a browser starts
+// the host, shown as information: the default terminal, the build and each
+// browser's launch. It never fails: no browser's launch shows a window.
 Check judge_console_window(const TerminalChoice& terminal,
                            std::span<const BrowserLaunch> launches);
 

@@ -20,6 +20,10 @@ std::string place_line(const RegistrationPlace& place,
                        std::string_view absent_text, bool wins) {
   std::string line = place.where + ": ";
   if (!place.manifest_path) return line + std::string(absent_text);
+  if (!place.held_as.empty()) {
+    return line + "holds " + place.held_as + " " + *place.manifest_path +
+           ", ignored: " + place.ignored_because;
+  }
   if (*place.manifest_path != place.where) {
     line += "names " + *place.manifest_path + ", ";
   }
@@ -69,7 +73,11 @@ const RegistrationPlace* BrowserRegistration::winner() const {
 
 const RegistrationPlace* BrowserRegistration::first_broken() const {
   for (const RegistrationPlace& place : places) {
-    if (place.manifest_path && !place.manifest_exists) return &place;
+    // A value the browser passes over unread is not looked for as a file.
+    if (place.manifest_path && !place.manifest_exists &&
+        place.held_as.empty()) {
+      return &place;
+    }
   }
   return nullptr;
 }

@@ -17,6 +17,9 @@ struct RegistrationPlace {
   // How the registry holds a path it does not hold as it stands (a
   // REG_EXPAND_SZ and its text), or empty.
   std::string stored_as{};
+  // The type of a value the browser passes over unread (a REG_EXPAND_SZ for
+  // Firefox), or empty.
+  std::string held_as{};
   bool manifest_exists = false;
   // Why the browser skips this place (a policy), or empty when it reads it.
   std::string ignored_because{};

@@ -13,15 +13,23 @@ using native_messaging::RegistryPlace;
 constexpr std::string_view USER_HOSTS_IGNORED =
     "policy NativeMessagingUserLevelHosts = 0 makes the browser skip HKCU";
 
-RegistrationPlace look_at(const RegistryPlace& key, bool user_hosts_allowed) {
+constexpr std::string_view EXPANDABLE_PASSED_OVER =
+    "Firefox reads no REG_EXPAND_SZ value and reads on";
+
+RegistrationPlace look_at(const Browser& browser, const RegistryPlace& key,
+                          bool user_hosts_allowed) {
   RegistrationPlace place{.where = key.describe()};
   std::optional<native_messaging::RegistryText> manifest =
-      native_messaging::read_manifest_path(key);
+      native_messaging::read_manifest_path(browser, key);
   // An empty value is no registration: the browser reads on.
   if (manifest && !manifest->value.empty()) {
-    place.manifest_exists = path_exists(manifest->value);
+    place.manifest_exists =
+        !manifest->passed_over && path_exists(manifest->value);
     place.manifest_path = manifest->value;
-    if (manifest->expandable) {
+    if (manifest->passed_over) {
+      place.held_as = "REG_EXPAND_SZ";
+      place.ignored_because = std::string(EXPANDABLE_PASSED_OVER);
+    } else if (manifest->expandable) {
       place.stored_as = "REG_EXPAND_SZ " + manifest->stored;
     }
   }
@@ -54,7 +62,13 @@ BrowserRegistration find_registration(const Browser& browser) {
   // report shows a registration the browser skips.
   for (const RegistryPlace& key :
        native_messaging::registry_places(browser, HOST_NAME, true)) {
-    registration.places.push_back(look_at(key, allowed));
+    registration.places.push_back(look_at(browser, key, allowed));
+    if (registration.places.back().ignored_because == EXPANDABLE_PASSED_OVER) {
+      registration.ignored_fix =
+          "store the manifest's path as a REG_SZ value, which Firefox reads, "
+          "or run " +
+          command;
+    }
   }
   return registration;
 }

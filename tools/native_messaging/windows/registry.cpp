@@ -150,13 +150,17 @@ std::vector<RegistryPlace> registry_places(const Browser& browser,
   return places;
 }
 
-std::optional<RegistryText> read_manifest_path(const RegistryPlace& place) {
+std::optional<RegistryText> read_manifest_path(const Browser& browser,
+                                               const RegistryPlace& place) {
   Key key(place.machine ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER,
           widen(place.key),
           place.view_32_bit ? KEY_WOW64_32KEY : KEY_WOW64_64KEY);
   auto typed = key.typed_text(nullptr);
   if (!typed) return std::nullopt;
   auto [stored, expandable] = *typed;
+  if (expandable && browser.family == Family::Firefox) {
+    return RegistryText{narrow(stored), narrow(stored), true, true};
+  }
   std::optional<std::wstring> value =
       expandable ? expanded(stored) : std::optional(stored);
   // The browser reads on when it cannot expand the value.

@@ -27,18 +27,26 @@ std::vector<RegistryPlace> registry_places(const Browser& browser,
                                            std::string_view host,
                                            bool user_hosts_allowed);
 
-// A place's default value as the browser reads it (base::win::RegKey::
-// ReadValue): a REG_SZ as it stands, a REG_EXPAND_SZ with the environment's
-// variables put in, so "%LOCALAPPDATA%\Tavorin\com.tavorin.desktop.json"
-// names a file in the user's own folder.
+// A place's default value as a Chromium-family browser reads it
+// (base::win::RegKey::ReadValue): a REG_SZ as it stands, a REG_EXPAND_SZ
+// with the environment's variables put in, so
+// "%LOCALAPPDATA%\Tavorin\com.tavorin.desktop.json" names a file in the
+// user's own folder.
+//
+// Firefox reads a REG_SZ only (toolkit/modules/WindowsRegistry.sys.mjs,
+// readRegKey: any other type throws inside it and reads as no value), so it
+// passes over a REG_EXPAND_SZ and reads on to its next place.
 struct RegistryText {
-  std::string value;        // what the browser uses
-  std::string stored;       // what the registry holds
-  bool expandable = false;  // stored as REG_EXPAND_SZ
+  std::string value;         // what the browser uses
+  std::string stored;        // what the registry holds
+  bool expandable = false;   // stored as REG_EXPAND_SZ
+  bool passed_over = false;  // the browser reads on as if it were not there
 };
 
-// The manifest path a place holds (its default value), if any.
-std::optional<RegistryText> read_manifest_path(const RegistryPlace& place);
+// The manifest path a place holds (its default value), if any, as the
+// browser reads it.
+std::optional<RegistryText> read_manifest_path(const Browser& browser,
+                                               const RegistryPlace& place);
 
 // False when policy (NativeMessagingUserLevelHosts = 0, from HKLM or else
 // HKCU) makes the browser ignore hosts registered under HKCU.
