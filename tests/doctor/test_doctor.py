@@ -149,8 +149,11 @@ class LinuxDoctor(DoctorTestCase):
 
     def test_a_host_that_never_ends_is_stopped_with_what_it_started(self):
         script = os.path.join(self.root, "stuck host")
+        # Lengths of this run's own, so that no other run's sleep is taken
+        # for a leftover of this one.
+        left_running = f"97.{os.getpid()}"
         with open(script, "w") as f:
-            f.write("#!/bin/sh\nsleep 97 &\nsleep 98\n")
+            f.write(f"#!/bin/sh\nsleep {left_running} &\nsleep 98\n")
         os.chmod(script, 0o755)
         subprocess.run(["sh", INSTALLER, "--extension", TEST_EXTENSION, "--path", script,
                         "--browser", "chrome"], check=True, capture_output=True,
@@ -158,7 +161,7 @@ class LinuxDoctor(DoctorTestCase):
         started = time.monotonic()
         status, checks = self.doctor("--browser", "chrome")
         self.assertEqual(status, 1)
-        self.assert_host_stopped(started, checks, "sleep", "97")
+        self.assert_host_stopped(started, checks, "sleep", left_running)
 
     def test_manifest_faults_are_named_with_the_manifest_file(self):
         """Each as the browser reads its manifest: the Chromium family's

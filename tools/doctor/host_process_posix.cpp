@@ -1,6 +1,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -87,6 +88,15 @@ void collect_output(int output, int error, Clock::time_point deadline,
   }
 }
 
+// Waits for every process of the host's group that the doctor has as its
+// child: the host, and what the host started once it has gone, since the
+// doctor takes in its orphans. So a host the doctor stopped is gone, with
+// all it started, by the time the doctor reports it stopped.
+void reap_group(pid_t group) {
+  while (::waitpid(-group, nullptr, 0) > 0 || errno == EINTR) {
+  }
+}
+
 // Waits for the host to end until the deadline; after it, stops it.
 void reap(pid_t pid, Clock::time_point deadline, HostRun& run) {
   int status = 0;
@@ -94,7 +104,7 @@ void reap(pid_t pid, Clock::time_point deadline, HostRun& run) {
     if (Clock::now() >= deadline) {
       ::kill(-pid, SIGKILL);
       ::kill(pid, SIGKILL);
-      ::waitpid(pid, &status, 0);
+      reap_group(pid);
       run.timed_out = true;
       run.ending = "still running at the time limit: stopped by the doctor";
       return;
@@ -139,6 +149,9 @@ HostRun run_host_as_browser(const HostToStart& host,
   for (std::string& word : words) argv.push_back(word.data());
   argv.push_back(nullptr);
   auto deadline = Clock::now() + limit;
+  // What a host started becomes the doctor's child when the host ends,
+  // rather than init's, so that stopping a host can wait for all of it.
+  ::prctl(PR_SET_CHILD_SUBREAPER, 1);
   pid_t pid = ::fork();
   if (pid == 0) {
     become_host(host, input, output, error, failure, folder.c_str(),

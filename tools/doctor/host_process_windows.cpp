@@ -61,9 +61,13 @@ void stop_tree(DWORD process_id) {
     }
     CloseHandle(snapshot);
   }
-  HANDLE process = OpenProcess(PROCESS_TERMINATE, FALSE, process_id);
+  // TerminateProcess only starts the end: each is waited for, so that what
+  // the doctor stopped is gone when it says so.
+  HANDLE process =
+      OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, process_id);
   if (process != nullptr) {
     TerminateProcess(process, 1);
+    WaitForSingleObject(process, DRAIN_MS);
     CloseHandle(process);
   }
 }
