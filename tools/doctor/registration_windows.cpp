@@ -1,4 +1,5 @@
 #include "registration.h"
+#include "removal_windows.h"
 #include "system.h"
 #include "windows/registry.h"
 
@@ -14,13 +15,14 @@ constexpr std::string_view USER_HOSTS_IGNORED =
     "policy NativeMessagingUserLevelHosts = 0 makes the browser skip HKCU";
 
 RegistrationPlace look_at(const RegistryPlace& key, bool user_hosts_allowed) {
-  RegistrationPlace place{.where = key.describe()};
+  RegistrationPlace place{.where = key.describe(), .per_user = !key.machine};
   std::optional<native_messaging::RegistryText> manifest =
       native_messaging::read_manifest_path(key);
   // An empty value is no registration: the browser reads on.
   if (manifest && !manifest->value.empty()) {
     place.manifest_exists = path_exists(manifest->value);
     place.manifest_path = manifest->value;
+    place.remove_text = removal_text(key, manifest->value);
     if (manifest->expandable) {
       place.stored_as = "REG_EXPAND_SZ " + manifest->stored;
     }
@@ -49,7 +51,8 @@ BrowserRegistration find_registration(const Browser& browser) {
       .browser = &browser,
       .absent_text = "not set",
       .register_fix = allowed ? "run " + command : machine_install,
-      .ignored_fix = machine_install};
+      .ignored_fix = machine_install,
+      .paths_ignore_case = true};
   // Every place is read, the ones policy hides included, so that the
   // report shows a registration the browser skips.
   for (const RegistryPlace& key :
