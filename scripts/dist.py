@@ -199,9 +199,9 @@ def allowed_summary(ids):
     return "Allowed extensions: " + "; ".join(parts) + test
 
 
-def allowed_readme(ids):
+def allowed_readme(ids, heading):
     """The README's paragraph naming the extensions built in."""
-    lines = ["", "Extensions this release allows (fixed when it was built):", ""]
+    lines = ["", heading, ""]
     if ids["chromium"]:
         lines.append("    Chrome, Chromium, Edge, Brave: " + " ".join(ids["chromium"]))
     if ids["firefox"]:
@@ -224,7 +224,7 @@ def zip_readme(ids):
     extensions this release was built for."""
     given = " ".join(ids["chromium"] + ids["firefox"])
     text = windows_text(os.path.join(ROOT, "packaging", "README-zip.txt"))
-    return text + allowed_readme(ids) + (
+    return text + allowed_readme(ids, "Extensions this release was built for:") + (
         f"\r\nTo install for them:\r\n\r\n"
         f"    .\\install-windows.cmd {given}\r\n").encode("ascii")
 
@@ -511,7 +511,8 @@ def main(argv):
                 files[FIREFOX_MANIFEST] = manifest(WINDOWS_PROGRAMS[0], ids["firefox"],
                                                    "firefox")
             files["README.txt"] = (windows_text(os.path.join(ROOT, "packaging", "README-msi.txt"))
-                                   + allowed_readme(ids))
+                                   + allowed_readme(ids, "Extensions this package allows "
+                                                    "(fixed when it was built):"))
             files["tavorin.ico"] = read(os.path.join(args.windows_build, "tavorin.ico"))
             for name, data in files.items():
                 with open(os.path.join(stage, name), "wb") as f:
