@@ -3,6 +3,8 @@
 
   tavorin_shim-<version>-windows-x64.msi     per-machine Windows Installer package
   tavorin_shim-<version>-windows-x64.zip     the .exe with install-windows.cmd
+                                             (both named ...-windows-x64-test-extensions
+                                             when they allow the test extensions)
   tavorin_shim-<version>-linux-x86_64.tar.gz the Linux host with install-linux.sh
   tavorin_windows_check.exe                  for maintainers and support: checks on a
                                              real Windows what Wine cannot (in neither
@@ -43,7 +45,10 @@ import zipfile
 
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 HOST_NAME = "com.tavorin.desktop"
-PRODUCT = "Tavorin Desktop App"
+# The MSI's product name, as Programs and Features and the UAC prompt of a
+# signed package show it (packaging/tavorin_shim.wxs): the browser host's,
+# never the desktop app's.
+PACKAGE = "Tavorin browser host"
 # The extensions the tests load into a real Chromium and a real Firefox
 # (tests/browser/extension, tests/browser/firefox_extension): a package built
 # without EXTENSION_IDS talks to them and to nothing else.
@@ -169,6 +174,45 @@ def manifest(host_path, ids, family):
     return text.encode("utf-8")
 
 
+def is_test_build(ids):
+    """True when the package allows a test extension: anyone can load those
+    in developer mode, so such a package is for trying out only."""
+    return any(i in TEST_EXTENSION_IDS for i in ids["chromium"] + ids["firefox"])
+
+
+def windows_release(version, ids):
+    """The MSI's and the zip's name without its ending: a test build says
+    so where everyone sees it first."""
+    return (f"tavorin_shim-{version}-windows-x64"
+            + ("-test-extensions" if is_test_build(ids) else ""))
+
+
+def allowed_summary(ids):
+    """The allowed extensions in one line, for the MSI's summary Comments
+    and its Programs and Features entry."""
+    parts = []
+    if ids["chromium"]:
+        parts.append("Chrome, Chromium, Edge, Brave: " + " ".join(ids["chromium"]))
+    if ids["firefox"]:
+        parts.append("Firefox: " + " ".join(ids["firefox"]))
+    test = " (test extensions: not for deployment)" if is_test_build(ids) else ""
+    return "Allowed extensions: " + "; ".join(parts) + test
+
+
+def allowed_readme(ids, heading):
+    """The README's paragraph naming the extensions built in."""
+    lines = ["", heading, ""]
+    if ids["chromium"]:
+        lines.append("    Chrome, Chromium, Edge, Brave: " + " ".join(ids["chromium"]))
+    if ids["firefox"]:
+        lines.append("    Firefox: " + " ".join(ids["firefox"]))
+    if is_test_build(ids):
+        lines += ["", "These are the project's TEST extensions, which anyone can load in",
+                  "developer mode: this package is for trying the host out, not for",
+                  "deployment. A release is built with make dist EXTENSION_IDS=\"...\"."]
+    return ("\r\n".join(lines) + "\r\n").encode("ascii")
+
+
 def windows_text(path):
     """A text file with Windows line ends, for Notepad's sake."""
     with open(path, "rb") as f:
@@ -180,8 +224,9 @@ def zip_readme(ids):
     extensions this release was built for."""
     given = " ".join(ids["chromium"] + ids["firefox"])
     text = windows_text(os.path.join(ROOT, "packaging", "README-zip.txt"))
-    return text + (f"\r\nThis release's extensions:\r\n\r\n"
-                   f"    .\\install-windows.cmd {given}\r\n").encode("ascii")
+    return text + allowed_readme(ids, "Extensions this release was built for:") + (
+        f"\r\nTo install for them:\r\n\r\n"
+        f"    .\\install-windows.cmd {given}\r\n").encode("ascii")
 
 
 def msi_program_files():
@@ -211,7 +256,7 @@ def sign(path, pkcs12, password_file, epoch):
     server: a release is built with no network."""
     signed = path + ".signed"
     command = ["osslsigncode", "sign", "-pkcs12", pkcs12, "-readpass", password_file,
-               "-n", PRODUCT, "-h", "sha256"]
+               "-n", PACKAGE, "-h", "sha256"]
     option = signing_time_option()
     if option:
         command += [option, str(epoch)]
@@ -314,7 +359,7 @@ def set_summary(msi, package_code, epoch):
         f.write(data)
 
 
-def build_msi(stage, out, version, epoch, families):
+def build_msi(stage, out, version, epoch, ids):
     """The MSI from the files in stage (wixl reads them from its working
     folder). The product code is one per version; the package code changes
     with anything in the package."""
@@ -331,13 +376,15 @@ def build_msi(stage, out, version, epoch, families):
     done = subprocess.run(
         ["wixl", "--arch", "x64", "-D", f"Version={version}",
          "-D", f"ProductCode={product_code}",
-         "-D", "Chromium=" + ("yes" if "chromium" in families else "no"),
-         "-D", "Firefox=" + ("yes" if "firefox" in families else "no"),
+         "-D", "Chromium=" + ("yes" if ids["chromium"] else "no"),
+         "-D", "Firefox=" + ("yes" if ids["firefox"] else "no"),
+         "-D", "Allowed=" + allowed_summary(ids),
          "-o", out, WXS],
         cwd=stage, capture_output=True, text=True, env=dict(os.environ, TZ="UTC"))
     if done.returncode != 0 or not os.path.exists(out):
         raise Refusal("wixl failed: " + (done.stderr or done.stdout).strip())
     set_summary(out, package_code, epoch)
+    return product_code
 
 
 # --- Archives --------------------------------------------------------------
@@ -457,29 +504,32 @@ def main(argv):
             stage = os.path.join(scratch, "msi")
             os.mkdir(stage)
             files = dict(programs)
-            families = [family for family, given in ids.items() if given]
             if ids["chromium"]:
                 files[HOST_NAME + ".json"] = manifest(WINDOWS_PROGRAMS[0],
                                                       ids["chromium"], "chromium")
             if ids["firefox"]:
                 files[FIREFOX_MANIFEST] = manifest(WINDOWS_PROGRAMS[0], ids["firefox"],
                                                    "firefox")
-            files["README.txt"] = windows_text(os.path.join(ROOT, "packaging", "README-msi.txt"))
+            files["README.txt"] = (windows_text(os.path.join(ROOT, "packaging", "README-msi.txt"))
+                                   + allowed_readme(ids, "Extensions this package allows "
+                                                    "(fixed when it was built):"))
             files["tavorin.ico"] = read(os.path.join(args.windows_build, "tavorin.ico"))
             for name, data in files.items():
                 with open(os.path.join(stage, name), "wb") as f:
                     f.write(data)
-            name = f"tavorin_shim-{version}-windows-x64.msi"
-            build_msi(stage, os.path.join(args.out, name), version, epoch, families)
+            name = windows_release(version, ids) + ".msi"
+            product_code = build_msi(stage, os.path.join(args.out, name), version, epoch, ids)
             if args.sign_pkcs12:
                 sign(os.path.join(args.out, name), args.sign_pkcs12,
                      args.sign_password_file, epoch)
-            say(f"{name}: allowed extensions "
-                f"{' '.join(ids['chromium'] + ids['firefox'])}")
+            # What a detection rule names: this release's product code, and
+            # the upgrade code that every release shares.
+            say(f"{name}: product code {{{str(product_code).upper()}}}, "
+                f"upgrade code {{{str(UPGRADE_CODE).upper()}}}")
             written.append(name)
 
         if "zip" in kinds:
-            top = f"tavorin_shim-{version}-windows-x64"
+            top = windows_release(version, ids)
             entries = [(n, data, True) for n, data in programs.items()]
             entries += [(n, zip_readme(ids) if n == "README.txt" else read(p), False)
                         for n, p in ZIP_EXTRAS]
@@ -510,6 +560,12 @@ def main(argv):
     write_sums(args.out, written)
     for name in written + ["SHA256SUMS"]:
         say(os.path.join(args.out, name))
+    # Last, where whoever ran it looks: what the Windows packages allow.
+    if {"msi", "zip"} & set(kinds):
+        say(allowed_summary(ids))
+        if is_test_build(ids):
+            say("TEST BUILD: the Windows packages allow the test extensions, which anyone "
+                "can load in developer mode; do not deploy them (set EXTENSION_IDS)")
     return 0
 
 

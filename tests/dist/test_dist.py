@@ -1,6 +1,8 @@
 """make dist's files: what each archive holds, SHA256SUMS, the extension IDs
-refused before anything is written, and Authenticode signing with a
-throw-away certificate made here.
+refused before anything is written, the allowed IDs shown wherever an
+administrator looks (file names of a test build, README.txt, the MSI's
+summary, make dist's output), and Authenticode signing with a throw-away
+certificate made here.
 
 Uses the programs in build/windows and build/native.
 """
@@ -22,8 +24,10 @@ EPOCH = 1700000000
 VERSION = os.environ.get("TAVORIN_VERSION") or re.search(
     r'TAVORIN_VERSION_TEXT "([^"]+)"',
     open(os.path.join(ROOT, "build", "windows", "tavorin_version.h")).read()).group(1)
-MSI = f"tavorin_shim-{VERSION}-windows-x64.msi"
-ZIP = f"tavorin_shim-{VERSION}-windows-x64.zip"
+# Built without EXTENSION_IDS: for the test extensions, and named so.
+WINDOWS = f"tavorin_shim-{VERSION}-windows-x64"
+MSI = WINDOWS + "-test-extensions.msi"
+ZIP = WINDOWS + "-test-extensions.zip"
 TAR = f"tavorin_shim-{VERSION}-linux-x86_64.tar.gz"
 CHECK = "tavorin_windows_check.exe"
 
@@ -45,7 +49,7 @@ def verify(path, ca):
 
 def exe_in_msi(msi, folder):
     subprocess.run(["msiextract", "-C", folder, msi], check=True, capture_output=True)
-    return read(folder, "Tavorin", "tavorin_shim.exe")
+    return read(folder, "Tavorin browser host", "tavorin_shim.exe")
 
 
 class Dist(unittest.TestCase):
@@ -53,8 +57,8 @@ class Dist(unittest.TestCase):
     def setUpClass(cls):
         cls.scratch = tempfile.mkdtemp(prefix="tavorin-dist-test-")
         cls.out = os.path.join(cls.scratch, "unsigned")
-        done = dist(cls.out)
-        assert done.returncode == 0, done.stderr
+        cls.made = dist(cls.out)
+        assert cls.made.returncode == 0, cls.made.stderr
 
     @classmethod
     def tearDownClass(cls):
@@ -62,7 +66,7 @@ class Dist(unittest.TestCase):
 
     def test_archives_hold_what_ships_with_fixed_dates_and_owners(self):
         with zipfile.ZipFile(os.path.join(self.out, ZIP)) as archive:
-            top = f"tavorin_shim-{VERSION}-windows-x64/"
+            top = WINDOWS + "-test-extensions/"
             self.assertEqual(archive.namelist(), [top] + [top + n for n in [
                 "README.txt", "com.tavorin.desktop.json.in", "install-windows.cmd",
                 "tavorin_doctor.exe", "tavorin_shim.exe"]])
@@ -125,13 +129,61 @@ class Dist(unittest.TestCase):
             out = os.path.join(self.scratch, ids)
             done = dist(out, "--only", "msi", "--only", "zip", "--extension-ids", ids)
             self.assertEqual(done.returncode, 0, done.stderr)
-            files = subprocess.run(["msiinfo", "export", os.path.join(out, MSI), "File"],
-                                   capture_output=True, text=True, check=True).stdout
+            files = subprocess.run(["msiinfo", "export", os.path.join(out, WINDOWS + ".msi"),
+                                    "File"], capture_output=True, text=True, check=True).stdout
             self.assertEqual(sorted(re.findall(r"com\.tavorin\.desktop[.a-z]*json", files)),
                              manifests)
-            with zipfile.ZipFile(os.path.join(out, ZIP)) as archive:
-                readme = archive.read(f"tavorin_shim-{VERSION}-windows-x64/README.txt")
+            with zipfile.ZipFile(os.path.join(out, WINDOWS + ".zip")) as archive:
+                readme = archive.read(f"{WINDOWS}/README.txt")
             self.assertIn(f".\\install-windows.cmd {ids}".encode(), readme)
+
+    def test_the_allowed_ids_show_in_names_readmes_summary_and_output(self):
+        chromium, firefox = "aaaabbbbccccddddeeeeffffgggghhhh", "tavorin@example.com"
+        test_chromium, test_firefox = ("gppkkhdhkkicmjpcgcpidfjhncllihef",
+                                       "bridge-test@tavorin.example")
+        cases = [  # IDs given, what the packages allow, whether it is a test build
+            ("", f"Chrome, Chromium, Edge, Brave: {test_chromium}; Firefox: {test_firefox}",
+             True),
+            (f"{chromium} {firefox}", f"Chrome, Chromium, Edge, Brave: {chromium}; "
+             f"Firefox: {firefox}", False),
+            (firefox, f"Firefox: {firefox}", False),
+            (f"{chromium} {test_firefox}", f"Chrome, Chromium, Edge, Brave: {chromium}; "
+             f"Firefox: {test_firefox}", True),
+        ]
+        for given, allowed, test in cases:
+            with self.subTest(given):
+                summary = "Allowed extensions: " + allowed + (
+                    " (test extensions: not for deployment)" if test else "")
+                name = WINDOWS + ("-test-extensions" if test else "")
+                out = self.out if not given else os.path.join(self.scratch, "ids " + given)
+                if given:
+                    done = dist(out, "--only", "msi", "--only", "zip",
+                                "--extension-ids", given)
+                    self.assertEqual(done.returncode, 0, done.stderr)
+                else:
+                    done = self.made
+                self.assertEqual(sorted(n for n in os.listdir(out) if n.startswith(WINDOWS)),
+                                 [name + ".msi", name + ".zip"])
+                said = done.stdout.splitlines()
+                self.assertIn("dist: " + summary, said)
+                self.assertEqual([line for line in said if "TEST" in line], [
+                    "dist: TEST BUILD: the Windows packages allow the test extensions, "
+                    "which anyone can load in developer mode; do not deploy them "
+                    "(set EXTENSION_IDS)"] if test else [])
+                suminfo = subprocess.run(["msiinfo", "suminfo", os.path.join(out, name + ".msi")],
+                                         capture_output=True, text=True, check=True).stdout
+                self.assertIn("Comments: " + summary + "\n", suminfo)
+                folder = os.path.join(self.scratch, "extracted " + given)
+                subprocess.run(["msiextract", "-C", folder, os.path.join(out, name + ".msi")],
+                               check=True, capture_output=True)
+                with zipfile.ZipFile(os.path.join(out, name + ".zip")) as archive:
+                    readmes = [read(folder, "Tavorin browser host", "README.txt"),
+                               archive.read(name + "/README.txt")]
+                for readme in readmes:
+                    text = readme.decode("ascii")
+                    for line in allowed.split("; "):
+                        self.assertIn("\r\n    " + line + "\r\n", text)
+                    self.assertEqual("TEST extensions" in text, test)
 
     def test_signs_the_exe_everywhere_it_ships_and_the_msi(self):
         folder = os.path.join(self.scratch, "certificate")
@@ -156,7 +208,7 @@ class Dist(unittest.TestCase):
 
         exe = exe_in_msi(os.path.join(signed, MSI), os.path.join(self.scratch, "msi"))
         with zipfile.ZipFile(os.path.join(signed, ZIP)) as archive:
-            self.assertEqual(archive.read(f"tavorin_shim-{VERSION}-windows-x64/tavorin_shim.exe"),
+            self.assertEqual(archive.read(WINDOWS + "-test-extensions/tavorin_shim.exe"),
                              exe, "the zip and the MSI carry the same signed program")
         with open(os.path.join(self.scratch, "signed.exe"), "wb") as f:
             f.write(exe)

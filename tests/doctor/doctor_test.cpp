@@ -1,7 +1,8 @@
 // The doctor's own rules: its JSON strings (what every program reading
 // --json relies on), its verdict on a live launch's log, its one reader of
-// files at the edges of its limits, the forms of extension IDs and what
-// Firefox makes of a manifest and of its policies.
+// files at the edges of its limits, the forms of extension IDs, what
+// Firefox makes of a manifest and of its policies, and a user's own
+// registration hiding the machine's.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -17,6 +18,7 @@
 #include "json_text.h"
 #include "launch_verdict.h"
 #include "manifest.h"
+#include "shadowing.h"
 #include "system.h"
 
 namespace {
@@ -351,6 +353,83 @@ TEST(FirefoxPolicies, ExtensionSettingsBlocksAsFirefoxSettlesIt) {
   auto broken = tavorin::doctor::judge_firefox_policies("policies.json",
                                                         "{\"policies\": ", ids);
   EXPECT_EQ(broken.fix, "") << "Firefox applies no policy of a broken file";
+}
+
+// A registration place as the platform's finder reports it.
+tavorin::doctor::RegistrationPlace place(std::string where, bool per_user,
+                                         std::string manifest = "",
+                                         std::string ignored = "") {
+  tavorin::doctor::RegistrationPlace made{.where = std::move(where),
+                                          .ignored_because = std::move(ignored),
+                                          .per_user = per_user};
+  if (!manifest.empty()) {
+    made.manifest_exists = true;
+    made.remove_text = "remove " + made.where;
+    made.manifest_path = std::move(manifest);
+  }
+  return made;
+}
+
+TEST(Shadowing, OnlyAUserRegistrationTakenOverAnotherMachineManifestShadows) {
+  using tavorin::doctor::BrowserRegistration;
+  const auto& chrome = tavorin::native_messaging::BROWSERS[0];
+  const std::string user = "C:\\Users\\ann\\tavorin\\com.tavorin.desktop.json";
+  const std::string machine =
+      "C:\\Program Files\\Tavorin browser host\\com.tavorin.desktop.json";
+  struct Case {
+    const char* what;
+    std::vector<tavorin::doctor::RegistrationPlace> places;
+    bool takes_first_valid;
+    bool shadows;
+  };
+  const Case cases[] = {
+      {"the user's over the machine's",
+       {place("HKCU", true, user), place("HKLM32", false),
+        place("HKLM", false, machine)},
+       false,
+       true},
+      {"the same file in other letters",
+       {place("HKCU", true, machine),
+        place("HKLM", false,
+              "c:\\program files"
+              "\\tavorin browser host\\COM.TAVORIN.DESKTOP.JSON")},
+       false,
+       false},
+      {"the machine's alone",
+       {place("HKCU", true), place("HKLM", false, machine)},
+       false,
+       false},
+      {"the user's alone",
+       {place("HKCU", true, user), place("HKLM", false)},
+       false,
+       false},
+      {"the user's ignored by policy",
+       {place("HKCU", true, user, "policy"), place("HKLM", false, machine)},
+       false,
+       false},
+      {"a browser that takes the first valid one",
+       {place("~/.mozilla", true, user),
+        place("/usr/lib/mozilla", false, machine)},
+       true,
+       false},
+  };
+  for (const Case& c : cases) {
+    BrowserRegistration registration{.browser = &chrome,
+                                     .places = c.places,
+                                     .takes_first_valid = c.takes_first_valid,
+                                     .paths_ignore_case = true};
+    auto shadowing = tavorin::doctor::find_shadowing(registration);
+    ASSERT_EQ(shadowing.has_value(), c.shadows) << c.what;
+    if (!shadowing) continue;
+    EXPECT_EQ(shadowing->hidden, &registration.places[2]) << c.what;
+    EXPECT_EQ(tavorin::doctor::shadowing_lines(registration, *shadowing),
+              (std::vector<std::string>{
+                  "this user's registration hides the machine's: Google "
+                  "Chrome uses " +
+                      user + " (HKCU), never " + machine + " (HKLM)",
+                  "to use the machine's, remove this user's: remove HKCU",
+                  "to keep this user's, remove the machine's: remove HKLM"}));
+  }
 }
 
 }  // namespace

@@ -2,7 +2,8 @@
 each browser's order, a key naming a missing manifest, or a device or a
 folder instead of one, the policies that hide or block the host, the host
 started through cmd.exe and named pipes from a folder with letters outside
-ASCII, what cmd.exe reads in the host's path, and a REG_EXPAND_SZ key. The manifest rules themselves are the
+ASCII, what cmd.exe reads in the host's path, a REG_EXPAND_SZ key, and a user's
+registration hiding the machine's. The manifest rules themselves are the
 same code as on Linux and are tested there.
 
 Settings from the environment (CTest sets them):
@@ -185,6 +186,42 @@ class WindowsDoctor(DoctorTestCase):
         self.reg("add", policy + r"\NativeMessagingAllowlist", "/v", "1", "/d", HOST_NAME, "/f")
         _, checks = self.doctor("--browser", "chrome")
         self.assertTrue(checks["policy:chrome"]["ok"], checks["policy:chrome"])
+
+    def test_a_user_registration_hiding_the_machine_s_is_named(self):
+        user = self.install("/browser", "chrome", folder="pilot host")
+        machine = self.install("/machine", "/browser", "chrome", folder="machine host")
+        package = r"HKLM\SOFTWARE\tavorin\Tavorin browser host"
+        self.addCleanup(self.reg, "delete", package, "/f", "/reg:64")
+        user_manifest = windows_path(os.path.join(user, HOST_NAME + ".json"))
+        machine_manifest = windows_path(os.path.join(machine, HOST_NAME + ".json"))
+        hides = (f"this user's registration hides the machine's: Google Chrome uses "
+                 f"{user_manifest} ({host_key('chrome')} (32-bit view)), never "
+                 f"{machine_manifest} ({host_key('chrome', 'HKLM')} (64-bit view))")
+        remove_user = (f"to use the machine's, remove this user's: as this user, run "
+                       f"install-windows.cmd /uninstall in {windows_path(user)}\\ "
+                       f'(every browser), or reg delete "{host_key("chrome")}" /f '
+                       "(this key alone)")
+        by_script = ("to keep this user's, remove the machine's: from an administrator "
+                     "prompt, run install-windows.cmd /machine /uninstall in "
+                     f"{windows_path(machine)}\\ (every browser), or reg delete "
+                     f'"{host_key("chrome", "HKLM")}" /f /reg:64 (this key alone)')
+        by_package = ("to keep this user's, remove the machine's: uninstall \"Tavorin "
+                      "browser host\" (Settings > Apps, or msiexec /x with its product code)")
+        _, checks = self.doctor("--browser", "chrome")
+        lines = checks["registration:chrome"]["detail"].splitlines()
+        self.assertEqual(lines[-3:], [hides, remove_user, by_script])
+        self.assertTrue(checks["registration:chrome"]["ok"], "the user's works")
+
+        # Where the package remembers its folder, its manifest is its own.
+        self.reg("add", package, "/v", "InstallDir", "/d", windows_path(machine) + "\\",
+                 "/f", "/reg:64")
+        _, checks = self.doctor("--browser", "chrome")
+        self.assertEqual(checks["registration:chrome"]["detail"].splitlines()[-1], by_package)
+
+        # The same manifest under both is no shadow.
+        self.reg("add", host_key("chrome"), "/ve", "/d", machine_manifest.upper(), "/f")
+        _, checks = self.doctor("--browser", "chrome")
+        self.assertNotIn("hides", checks["registration:chrome"]["detail"])
 
     def register_manifest(self, host):
         """A manifest beside the host naming it by its full path, and the

@@ -1,7 +1,9 @@
 """The MSI installs for every user under Wine, in a fresh prefix of its own:
-files in C:\\Program Files\\Tavorin\\, a key for each browser in the 64-bit
-registry view pointing at the manifest, one Programs and Features entry; it
-uninstalls without a trace, upgrades in place, and refuses a folder with &.
+files in C:\\Program Files\\Tavorin browser host\\, a key for each browser in
+the 64-bit registry view pointing at the manifest, one Programs and Features
+entry of its own name naming the allowed extensions; it uninstalls without a
+trace, upgrades in place (over the packages that took the desktop app's name
+too), and refuses a folder with &.
 
 Builds the packages itself from build/windows (scripts/dist.py --only msi).
 """
@@ -18,11 +20,16 @@ from launcher import (FIREFOX_EXTENSION, LAUNCHER, MESSAGES,  # noqa: E402
                       TEST_EXTENSION, WINDOWS_KEYS, WINDOWS_MANIFESTS, WINE,
                       HostSession, assert_relays, echo, scratch_folder, start_app,
                       wine_environment)
-from wine_msi import ROOT, WinePrefix, build_msi  # noqa: E402
+from wine_msi import (ROOT, WinePrefix, build_desktop_app_named_msi,  # noqa: E402
+                      build_msi)
 
-FOLDER = r"C:\Program Files\Tavorin"
+FOLDER = r"C:\Program Files\Tavorin browser host"
 MANIFEST = FOLDER + r"\com.tavorin.desktop.json"
-REMEMBERED = r"HKLM\SOFTWARE\tavorin\Tavorin Desktop App"
+REMEMBERED = r"HKLM\SOFTWARE\tavorin\Tavorin browser host"
+# What the packages before took from the desktop app: none of it may stay.
+APP_NAME = "Tavorin Desktop App"
+APP_FOLDER = r"C:\Program Files\Tavorin"
+APP_KEY = r"HKLM\SOFTWARE\tavorin\Tavorin Desktop App"
 # Built without EXTENSION_IDS: for the test extensions of both families.
 FILES = ["README.txt", "com.tavorin.desktop.firefox.json", "com.tavorin.desktop.json",
          "tavorin_doctor.exe", "tavorin_shim.exe"]
@@ -68,7 +75,10 @@ class MsiUnderWine(unittest.TestCase):
         self.assertFalse(os.path.exists(self.wine.unix_path(FOLDER)))
         self.assertEqual(self.wine.host_keys(), dict.fromkeys(WINDOWS_KEYS))
         self.assertEqual(self.wine.uninstall_entries(), {})
+        self.assertEqual(self.wine.uninstall_entries(APP_NAME), {})
         self.assertIsNone(self.wine.reg_values(REMEMBERED))
+        self.assertIsNone(self.wine.reg_values(APP_KEY))
+        self.assertFalse(os.path.exists(self.wine.unix_path(APP_FOLDER)))
 
     def test_installs_for_every_browser_and_uninstalls_without_a_trace(self):
         self.install(self.older)
@@ -99,6 +109,9 @@ class MsiUnderWine(unittest.TestCase):
         self.assertEqual(list(entries), [product_code(self.older)])
         entry = entries[product_code(self.older)]
         self.assertEqual((entry["Publisher"], entry["DisplayVersion"]), ("tavorin", "0.4.5"))
+        self.assertEqual(entry["Comments"], "Allowed extensions: Chrome, Chromium, Edge, "
+                         f"Brave: {TEST_EXTENSION}; Firefox: {FIREFOX_EXTENSION} "
+                         "(test extensions: not for deployment)")
 
         done = self.wine.msiexec("/x", self.older)
         self.assertEqual(done.returncode, 0, done.stdout + done.stderr)
@@ -119,6 +132,32 @@ class MsiUnderWine(unittest.TestCase):
         self.assertEqual(list(self.wine.uninstall_entries()), [product_code(self.newer)])
 
         done = self.wine.msiexec("/x", product_code(self.newer))
+        self.assertEqual(done.returncode, 0, done.stdout + done.stderr)
+        self.assertNothingLeft()
+
+    @unittest.skipUnless(os.path.exists(LAUNCHER), "the launcher is not built")
+    def test_replaces_a_package_that_took_the_desktop_app_s_name(self):
+        """Machines have the package that went by the app's name, folder and
+        key: the upgrade code finds it, and nothing of it stays."""
+        previous = build_desktop_app_named_msi(os.path.join(self.scratch, "app-named"),
+                                               "0.4.4")
+        if previous is None:
+            self.skipTest("this checkout lacks the commit the earlier package is built from")
+        self.addCleanup(self.wine.msiexec, "/x", product_code(previous))
+        self.install(previous)
+        self.assertEqual(list(self.wine.uninstall_entries(APP_NAME)), [product_code(previous)])
+        self.assertEqual(self.wine.host_keys(), registered_in(APP_FOLDER))
+
+        self.install(self.older)
+        self.assertEqual(self.wine.uninstall_entries(APP_NAME), {})
+        self.assertEqual(list(self.wine.uninstall_entries()), [product_code(self.older)])
+        self.assertIsNone(self.wine.reg_values(APP_KEY))
+        self.assertFalse(os.path.exists(self.wine.unix_path(APP_FOLDER)))
+        self.assertEqual(self.wine.reg_values(REMEMBERED), {"InstallDir": FOLDER + "\\"})
+        self.assertEqual(self.wine.host_keys(), registered_in(FOLDER))
+        self.relays_both_ways()
+
+        done = self.wine.msiexec("/x", self.older)
         self.assertEqual(done.returncode, 0, done.stdout + done.stderr)
         self.assertNothingLeft()
 

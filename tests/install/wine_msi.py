@@ -5,6 +5,7 @@ found the way Chrome finds it (tests/install/launcher.py starts it).
     from wine_msi import WinePrefix, build_msi
 
     msi = build_msi(folder)                    # scripts/dist.py --only msi
+    old = build_desktop_app_named_msi(folder, "0.4.4")  # as packaged before
     with WinePrefix() as wine:                 # fresh prefix; removed after
         wine.msiexec("/i", msi)                # CompletedProcess
         exe, manifest = wine.registered_host() # as Chrome resolves it
@@ -23,6 +24,11 @@ import tempfile
 from launcher import ROOT, WINDOWS_KEYS, WINE, host_key, windows_path
 
 UNINSTALL = r"HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\Uninstall"
+PRODUCT = "Tavorin browser host"
+# The last commit whose package took the desktop app's name, folder and
+# remembered key ("Tavorin Desktop App", C:\Program Files\Tavorin\): what
+# machines upgrading to this package have installed.
+DESKTOP_APP_NAMED_COMMIT = "33be7e0319f0a031193783390875de0da5b0adcb"
 
 
 def build_msi(out, version=None, extension_ids=None, windows_build=None):
@@ -38,6 +44,28 @@ def build_msi(out, version=None, extension_ids=None, windows_build=None):
         command += ["--windows-build", windows_build]
     subprocess.run(command, check=True, stdout=subprocess.DEVNULL,
                    env=dict(os.environ, SIGN_PKCS12="", SIGN_PASSWORD_FILE=""))
+    (name,) = [n for n in os.listdir(out) if n.endswith(".msi")]
+    return os.path.join(out, name)
+
+
+def build_desktop_app_named_msi(out, version):
+    """The MSI as that commit's scripts/dist.py and .wxs build it, around
+    today's programs in build/windows; None when this checkout lacks the
+    commit (a shallow clone)."""
+    tree = os.path.join(out, "tree")
+    os.makedirs(tree)
+    archive = subprocess.run(
+        ["git", "-C", ROOT, "archive", DESKTOP_APP_NAMED_COMMIT, "scripts/dist.py",
+         "packaging", "install/com.tavorin.desktop.json.in"], capture_output=True)
+    if archive.returncode != 0:
+        return None
+    subprocess.run(["tar", "-x", "-C", tree], input=archive.stdout, check=True)
+    subprocess.run([sys.executable, os.path.join(tree, "scripts", "dist.py"), "--only", "msi",
+                    "--out", out, "--version", version,
+                    "--windows-build", os.path.join(ROOT, "build", "windows")],
+                   check=True, stdout=subprocess.DEVNULL,
+                   env=dict(os.environ, SIGN_PKCS12="", SIGN_PASSWORD_FILE="",
+                            EXTENSION_IDS="", SOURCE_DATE_EPOCH="1700000000"))
     (name,) = [n for n in os.listdir(out) if n.endswith(".msi")]
     return os.path.join(out, name)
 
@@ -132,7 +160,7 @@ class WinePrefix:
             out[browser] = None if values is None else values.get("")
         return out
 
-    def uninstall_entries(self, display_name="Tavorin Desktop App"):
+    def uninstall_entries(self, display_name=PRODUCT):
         """{product code: values} of the Programs and Features entries with
         that name."""
         done = self.run("reg", "query", UNINSTALL, "/s", "/reg:64")

@@ -106,7 +106,7 @@ TEST(WindowsCheckMsi, RestartRequiredIsSuccessAndOnlyScheduledFilesMayStay) {
   EXPECT_TRUE(wc::judge_msi(run).ok);
 
   wc::MsiRun left = run;
-  left.remains = {"HKLM\\SOFTWARE\\tavorin\\Tavorin Desktop App"};
+  left.remains = {"HKLM\\SOFTWARE\\tavorin\\Tavorin browser host"};
   EXPECT_FALSE(wc::judge_msi(left).ok);
 
   wc::MsiRun failed = run;

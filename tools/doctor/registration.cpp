@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "shadowing.h"
+
 namespace tavorin::doctor {
 
 namespace {
@@ -111,6 +113,11 @@ Check describe_registration(const BrowserRegistration& registration) {
                            "Registration for " + std::string(browser.title),
                            places_text(registration), &browser);
   const RegistrationPlace* winner = registration.winner();
+  if (std::optional<Shadowing> shadowing = find_shadowing(registration)) {
+    for (const std::string& line : shadowing_lines(registration, *shadowing)) {
+      check.add_line(line);
+    }
+  }
   if (const RegistrationPlace* broken = registration.first_broken()) {
     check.add_line(broken->where + " names a manifest that does not " +
                    "exist: " + *broken->manifest_path);

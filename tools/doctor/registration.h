@@ -23,6 +23,10 @@ struct RegistrationPlace {
   bool manifest_exists = false;
   // Why the browser skips this place (a policy), or empty when it reads it.
   std::string ignored_because{};
+  // The user's own place (HKCU, the home folder) rather than the machine's.
+  bool per_user = false;
+  // How to remove what registers the host here (a command), or empty.
+  std::string remove_text{};
 };
 
 struct BrowserRegistration {
@@ -35,6 +39,8 @@ struct BrowserRegistration {
   // one; every browser on Windows (Firefox too) takes the first registry
   // value it finds, valid or not.
   bool takes_first_valid = false;
+  // Windows names a file in any case of its letters.
+  bool paths_ignore_case = false;
 
   // The registration the browser takes: the first it reads. Null when none.
   const RegistrationPlace* winner() const;

@@ -22,11 +22,15 @@ std::string home_directory() {
   return user != nullptr && user->pw_dir != nullptr ? user->pw_dir : "";
 }
 
-RegistrationPlace look_at(std::string path) {
-  RegistrationPlace place{.where = std::move(path)};
+// A manifest here is removed as the file itself; the user's own by that
+// user, the system's by root.
+RegistrationPlace look_at(std::string path, bool per_user) {
+  RegistrationPlace place{.where = std::move(path), .per_user = per_user};
   if (path_exists(place.where)) {
     place.manifest_path = place.where;
     place.manifest_exists = true;
+    place.remove_text =
+        (per_user ? "delete " : "as root, delete ") + place.where;
   }
   return place;
 }
@@ -48,12 +52,13 @@ BrowserRegistration find_registration(const Browser& browser) {
                       std::string(browser.name),
       .takes_first_valid = browser.family == native_messaging::Family::Firefox};
   registration.places.push_back(look_at(home_directory() + "/" +
-                                        std::string(browser.user_folder) + "/" +
-                                        manifest_file_name()));
+                                            std::string(browser.user_folder) +
+                                            "/" + manifest_file_name(),
+                                        true));
   for (std::string_view folder : browser.system_folders) {
     if (folder.empty()) continue;
     registration.places.push_back(
-        look_at(std::string(folder) + "/" + manifest_file_name()));
+        look_at(std::string(folder) + "/" + manifest_file_name(), false));
   }
   return registration;
 }

@@ -1,4 +1,5 @@
 #include "registration.h"
+#include "removal_windows.h"
 #include "system.h"
 #include "windows/registry.h"
 
@@ -18,7 +19,7 @@ constexpr std::string_view EXPANDABLE_PASSED_OVER =
 
 RegistrationPlace look_at(const Browser& browser, const RegistryPlace& key,
                           bool user_hosts_allowed) {
-  RegistrationPlace place{.where = key.describe()};
+  RegistrationPlace place{.where = key.describe(), .per_user = !key.machine};
   std::optional<native_messaging::RegistryText> manifest =
       native_messaging::read_manifest_path(browser, key);
   // An empty value is no registration: the browser reads on.
@@ -26,6 +27,7 @@ RegistrationPlace look_at(const Browser& browser, const RegistryPlace& key,
     place.manifest_exists =
         !manifest->passed_over && path_exists(manifest->value);
     place.manifest_path = manifest->value;
+    place.remove_text = removal_text(key, manifest->value);
     if (manifest->passed_over) {
       place.held_as = "REG_EXPAND_SZ";
       place.ignored_because = std::string(EXPANDABLE_PASSED_OVER);
@@ -57,7 +59,8 @@ BrowserRegistration find_registration(const Browser& browser) {
       .browser = &browser,
       .absent_text = "not set",
       .register_fix = allowed ? "run " + command : machine_install,
-      .ignored_fix = machine_install};
+      .ignored_fix = machine_install,
+      .paths_ignore_case = true};
   // Every place is read, the ones policy hides included, so that the
   // report shows a registration the browser skips.
   for (const RegistryPlace& key :

@@ -19,7 +19,7 @@ constexpr DWORD MSIEXEC_MS = 300000;
 constexpr DWORD END_MS = 10000;
 // Where the package remembers its folder, and the value that says the
 // product is installed.
-constexpr const char* REMEMBERED = "SOFTWARE\\tavorin\\Tavorin Desktop App";
+constexpr const char* REMEMBERED = "SOFTWARE\\tavorin\\Tavorin browser host";
 constexpr const char* SESSION_MANAGER =
     "SYSTEM\\CurrentControlSet\\Control\\Session Manager";
 
