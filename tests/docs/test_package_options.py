@@ -1,7 +1,9 @@
 #!/usr/bin/env python3
 """The installers' options, as the packaged READMEs and the install pages
-list them, match each script's own usage text: the script is the one source,
-and a copy that gains, loses or renames an option fails here."""
+list them, match each script's own usage text, and the MSI's README names
+the manifests and browsers the package registers, as conditionally as the
+package does: the script and the package are the sources, and a copy that
+drifts from them fails here."""
 import pathlib
 import re
 import unittest
@@ -44,6 +46,28 @@ def table_options(text, sign):
     return dict(option_of(OPTION.fullmatch(row)) for row in rows)
 
 
+# The browser each NativeMessagingHosts key of the package serves, as the
+# README names it.
+KEY_BROWSERS = {"Google\\Chrome": "Chrome", "Chromium": "Chromium",
+                "Microsoft\\Edge": "Edge", "Mozilla": "Firefox"}
+
+
+def msi_registrations():
+    """{manifest: (browsers, conditional)} from packaging/tavorin_shim.wxs:
+    each manifest with the browsers whose keys are written beside it, in the
+    same <?if ?> block, and whether that block makes it conditional."""
+    wxs = read("packaging", "tavorin_shim.wxs")
+    found = {}
+    for block in re.split(r"<\?endif\?>", wxs):
+        conditional = "<?if" in block
+        block = block.split("<?if")[-1]
+        browsers = {KEY_BROWSERS[key] for key in
+                    re.findall(r'Key="SOFTWARE\\(.+?)\\NativeMessagingHosts', block)}
+        for manifest in re.findall(r'Name="(com\.tavorin\.desktop[.a-z]*\.json)"', block):
+            found[manifest] = (browsers, conditional)
+    return found
+
+
 def read(*parts):
     return (ROOT.joinpath(*parts)).read_text()
 
@@ -65,6 +89,19 @@ class OptionsMatchTheScripts(unittest.TestCase):
         for name, listed, usage in cases:
             with self.subTest(copy=name):
                 self.assertEqual(listed(), usage)
+
+    def test_the_msi_readme_names_what_the_package_registers(self):
+        registered = msi_registrations()
+        self.assertEqual(len(registered), 2)
+        readme = " ".join(read("packaging", "README-msi.txt").split())
+        self.assertEqual(set(re.findall(r"com\.tavorin\.desktop[.a-z]*\.json", readme)),
+                         set(registered))
+        for manifest, (browsers, conditional) in registered.items():
+            with self.subTest(manifest=manifest):
+                said = re.split(r"com\.tavorin|\. ", readme.split(manifest + " with ", 1)[1])[0]
+                for browser in browsers:
+                    self.assertIn(browser, said)
+                self.assertEqual("only when the package allows" in readme, conditional)
 
     def test_the_readers_see_what_they_should(self):
         self.assertEqual(indented_options("Options:\n    /path FULL_PATH  where\n    /machine  all\n\nx"),
