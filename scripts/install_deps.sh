@@ -19,6 +19,9 @@ missing_from() {
   done
 }
 
+# The doc tools come from npm, into the project's own folder.
+"$(dirname "$0")/install_doc_tools.sh"
+
 mapfile -t missing_plain < <(missing_from "${without_recommends[@]}")
 mapfile -t missing_full < <(missing_from "${with_recommends[@]}")
 [ ${#missing_plain[@]} -eq 0 ] && [ ${#missing_full[@]} -eq 0 ] && exit 0

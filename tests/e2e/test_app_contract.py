@@ -1,4 +1,4 @@
-"""The app maker's page (examples/example_app/README.md) held to the host: a
+"""The app maker's page (docs/app-contract.md) held to the host: a
 desktop app written from the page's rules alone, a few lines of Python, meets
 each edge the page describes, and the host must do what the page says. Linux
 host only: the page's Windows figures differ only in the texts of errors."""

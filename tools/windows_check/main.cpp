@@ -1,6 +1,6 @@
 // tavorin_windows_check: what only a real Windows can show about the host,
 // measured on the machine it runs on. See options.h for the command line
-// and the README's "Checking on a real Windows" for how to read it.
+// and docs/real-windows.md for how to read it.
 #include <windows.h>
 #include <winsock2.h>
 
