@@ -50,7 +50,9 @@ int run(const AppOptions& options) {
 }  // namespace
 }  // namespace tavorin::example
 
-int main(int argc, char** argv) {
+// The entry points, a file per system (main_posix.cpp, main_windows.cpp),
+// hand their arguments over as UTF-8.
+int run_example_app(int argc, char** argv) {
   std::optional<tavorin::example::AppOptions> options =
       tavorin::example::parse_options(argc, argv);
   if (!options) return 2;
