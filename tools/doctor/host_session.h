@@ -17,14 +17,15 @@ namespace tavorin::doctor {
 // and reads the answers; the host's log is collected all along, so that it
 // never stalls on a full pipe. One file per system (host_session_posix.cpp,
 // host_session_windows.cpp).
+// How the host is started, as the report shows it.
+std::string launch_command(const HostToStart& host);
+
 class HostSession {
  public:
   static std::expected<std::unique_ptr<HostSession>, std::string> start(
       const HostToStart& host);
   virtual ~HostSession() = default;
 
-  // The command, as the report shows it.
-  virtual std::string command() const = 0;
   // False when the host no longer reads.
   virtual bool write(std::string_view bytes) = 0;
   // `size` bytes of the host's output; fewer when it ends its output or

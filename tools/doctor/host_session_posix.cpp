@@ -83,8 +83,6 @@ class PosixHostSession final : public HostSession {
     for (int* fd : {&input_, &output_, &error_}) close_fd(*fd);
   }
 
-  std::string command() const override { return command_; }
-
   bool write(std::string_view bytes) override {
     while (!bytes.empty() && input_ >= 0) {
       ssize_t done = ::write(input_, bytes.data(), bytes.size());
@@ -177,6 +175,12 @@ class PosixHostSession final : public HostSession {
 
 }  // namespace
 
+std::string launch_command(const HostToStart& host) {
+  std::string text = host.program;
+  for (const std::string& argument : host.arguments) text += " " + argument;
+  return text;
+}
+
 std::expected<std::unique_ptr<HostSession>, std::string> HostSession::start(
     const HostToStart& host) {
   Pipe input, output, error, failure;
@@ -187,12 +191,8 @@ std::expected<std::unique_ptr<HostSession>, std::string> HostSession::start(
   std::string folder = folder_of(host.program);
   std::vector<std::string> words = {host.program};
   words.insert(words.end(), host.arguments.begin(), host.arguments.end());
-  std::string command;
   std::vector<char*> argv;
-  for (std::string& word : words) {
-    command += (command.empty() ? "" : " ") + word;
-    argv.push_back(word.data());
-  }
+  for (std::string& word : words) argv.push_back(word.data());
   argv.push_back(nullptr);
   pid_t pid = ::fork();
   if (pid == 0) {
@@ -212,7 +212,7 @@ std::expected<std::unique_ptr<HostSession>, std::string> HostSession::start(
     return std::unexpected(why);
   }
   return std::make_unique<PosixHostSession>(
-      pid, std::move(command), input.write, output.read, error.read);
+      pid, launch_command(host), input.write, output.read, error.read);
 }
 
 }  // namespace tavorin::doctor

@@ -82,7 +82,9 @@ void stop_tree(DWORD process_id) {
   }
 }
 
-std::string command_text(const HostToStart& host) {
+}  // namespace
+
+std::string launch_command(const HostToStart& host) {
   std::string arguments;
   for (const std::string& argument : host.arguments)
     arguments += " " + argument;
@@ -91,8 +93,11 @@ std::string command_text(const HostToStart& host) {
            " (directly, in its folder, with no console)";
   }
   return "%COMSPEC% /d /s /c \"\"" + host.program + "\"" + arguments +
-         " --parent-window=0\"";
+         " --parent-window=0\" < \\\\.\\pipe\\chrome.nativeMessaging.in.<id> "
+         "> \\\\.\\pipe\\chrome.nativeMessaging.out.<id>";
 }
+
+namespace {
 
 class WindowsHostSession final : public HostSession {
  public:
@@ -110,8 +115,6 @@ class WindowsHostSession final : public HostSession {
   ~WindowsHostSession() override {
     if (!finished_) finish(std::chrono::milliseconds(0));
   }
-
-  std::string command() const override { return command_; }
 
   bool write(std::string_view bytes) override {
     return started_.to_host != nullptr &&
@@ -183,7 +186,7 @@ std::expected<std::unique_ptr<HostSession>, std::string> HostSession::start(
           : native_messaging::LaunchMode::ThroughCmd,
       native_messaging::ErrorStream::Pipe, CONNECT_MS);
   if (!started) return std::unexpected(started.error());
-  return std::make_unique<WindowsHostSession>(*started, command_text(host));
+  return std::make_unique<WindowsHostSession>(*started, launch_command(host));
 }
 
 }  // namespace tavorin::doctor

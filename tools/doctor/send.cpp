@@ -133,7 +133,7 @@ int send_messages(Platform& os, const Options& options) {
   }
   write_error("tavorin_doctor: sending through the host as " +
               std::string(found->browser->title) +
-              " starts it: " + (*host)->command() + "\n");
+              " starts it: " + launch_command(found->host) + "\n");
   std::size_t answered = 0;
   std::string failure = converse(**host, *messages, answered);
   HostRun run = (*host)->finish(END_LIMIT);
