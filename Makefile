@@ -50,7 +50,8 @@ bench: native windows
 soak: native
 	python3 tests/soak/soak.py --shim build/native/tavorin_shim --app build/native/tavorin_example_app
 
-# The release files in dist/: the MSI, the zip, the Linux tarball and
+# The release files in dist/: the MSI, the zip, the Linux tarball, the
+# Windows check, the developer kit and
 # SHA256SUMS. EXTENSION_IDS="id1 id2" names the extensions the MSI's manifest
 # allows (default: the test extension's); SIGN_PKCS12=cert.p12
 # SIGN_PASSWORD_FILE=file signs the .exe and the .msi. Dates come from
