@@ -82,11 +82,24 @@ bool write_file(const char* path, std::string_view content) {
   return CloseHandle(file) && whole;
 }
 
+// A program that holds the old file open without FILE_SHARE_DELETE (a
+// virus scanner, an editor) makes the rename fail for as long as it does:
+// a few tries over a second, then the app says it cannot.
 bool replace_file(const char* from, const char* to) {
+  constexpr int TRIES = 20;
+  constexpr DWORD PAUSE_MS = 50;
   wchar_t wide_from[WIDE_CAPACITY];
   wchar_t wide_to[WIDE_CAPACITY];
-  return to_wide(from, wide_from) && to_wide(to, wide_to) &&
-         MoveFileExW(wide_from, wide_to, MOVEFILE_REPLACE_EXISTING) != 0;
+  if (!to_wide(from, wide_from) || !to_wide(to, wide_to)) return false;
+  for (int i = 1;; ++i) {
+    if (MoveFileExW(wide_from, wide_to, MOVEFILE_REPLACE_EXISTING)) return true;
+    DWORD error = GetLastError();
+    if (i == TRIES ||
+        (error != ERROR_ACCESS_DENIED && error != ERROR_SHARING_VIOLATION)) {
+      return false;
+    }
+    Sleep(PAUSE_MS);
+  }
 }
 
 void remove_file(const char* path) {
