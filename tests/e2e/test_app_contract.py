@@ -162,6 +162,48 @@ class ExampleAppKeepsThePage(HostTestCase):
         with open(self.path(PORT_FILE), "rb") as f:
             return f.read()
 
+    def test_each_option_answers_the_same_on_both_systems(self):
+        """The bytes the app sends for the lines it receives, read straight
+        from its port: the page's table of options, one app each. Nothing
+        may follow the answers; after --close-after, the end of the stream."""
+        cases = [
+            ([], b'{"a":1}\nnot "json"\n',
+             b'{"ok":true,"echo":{"a":1}}\n{"ok":true,"echo":"not \\"json\\""}\n'),
+            (["--two-lines"], b"[1]\n", b'{"ok":true,"echo":[1]}\n{"ok":true,"echo":[1],"again":true}\n'),
+            (["--padded"], b"2\n", b'  {"ok":true,"echo":2}  \n'),
+            (["--ack"], b"\xff\xfe\xfd\n", b'{"ok":true,"bytes":3}\n'),
+            (["--long-answer", 12], b"x\n", b'{"pad":"xx"}\n'),
+            (["--crlf-only"], b"x\n", b"\r\n"),
+            (["--invalid-utf8"], b"x\n", b'{"ok":true,"bytes":"\xff\xfe"}\n'),
+            (["--close-after", 1], b"1\n2\n", b'{"ok":true,"echo":1}\n'),
+        ]
+        for options, lines, answers in cases:
+            with self.subTest(options=options):
+                app = self.start_example_app(*options)
+                with socket.create_connection(("127.0.0.1", app.port), timeout=10) as connection:
+                    connection.sendall(lines)
+                    received = b""
+                    while len(received) < len(answers) and (chunk := self.receive(connection)):
+                        received += chunk
+                    self.assertEqual(received, answers)
+                    ended = "--close-after" in options
+                    connection.settimeout(10 if ended else 0.2)
+                    try:
+                        after = connection.recv(1)
+                    except socket.timeout:
+                        after = None
+                    self.assertEqual(after, b"" if ended else None)
+                app.stop()
+
+    @staticmethod
+    def receive(connection):
+        """What arrives next; nothing at the end of the stream or after
+        10 s of silence."""
+        try:
+            return connection.recv(1 << 16)
+        except socket.timeout:
+            return b""
+
     def test_its_files_name_its_port_and_go_on_ctrl_c(self):
         app = self.start_example_app()
         self.assertEqual(self.read_port_file(), b"%d" % app.port)
