@@ -1,14 +1,15 @@
 #include "send.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdint>
-#include <iostream>
 #include <string_view>
 #include <vector>
 
 #include "console.h"
 #include "doctor.h"
 #include "host_session.h"
+#include "input_text.h"
 #include "json.h"
 
 namespace tavorin::doctor {
@@ -30,9 +31,13 @@ std::expected<std::vector<std::string>, std::string> messages_to_send(
   if (given != "-") {
     messages.push_back(given);
   } else {
-    for (std::string line; std::getline(std::cin, line);) {
+    std::string input = read_standard_input();
+    for (std::size_t start = 0; start < input.size();) {
+      std::size_t end = std::min(input.find('\n', start), input.size());
+      std::string line = input.substr(start, end - start);
       if (!line.empty() && line.back() == '\r') line.pop_back();
       if (!line.empty()) messages.push_back(std::move(line));
+      start = end + 1;
     }
   }
   if (messages.empty()) return std::unexpected("no message to send");
