@@ -97,15 +97,21 @@ class WindowsDoctor(DoctorTestCase):
         self.addCleanup(app.stop)
         folder = self.install(ids=(TEST_EXTENSION, FIREFOX_EXTENSION))
         host = windows_path(os.path.join(folder, "tavorin_shim.exe"))
-        for args, stdin, answers, started in (
-                (["--send", '{"cmd":"ping"}'], b"", [b'{"ok":true,"echo":{"cmd":"ping"}}'],
-                 f'%COMSPEC% /d /s /c ""{host}" chrome-extension://{TEST_EXTENSION}/'),
-                (["--browser", "firefox", "--send", "-"], b'{"a":1}\r\n[2]\r\n',
+        through_cmd = f'%COMSPEC% /d /s /c ""{host}" chrome-extension://{TEST_EXTENSION}/'
+        # The form the developer kit's README gives for Command Prompt.
+        script = os.path.join(self.root, "send.cmd")
+        with open(script, "w", newline="\r\n") as f:
+            f.write(f'@echo {{"cmd":"ping"}}| "{windows_path(DOCTOR)}" --send -\n')
+        ping = b'{"ok":true,"echo":{"cmd":"ping"}}'
+        for command, stdin, answers, started in (
+                (self.command + ["--send", '{"cmd":"ping"}'], b"", [ping], through_cmd),
+                ([WINE, "cmd", "/c", windows_path(script)], b"", [ping], through_cmd),
+                (self.command + ["--browser", "firefox", "--send", "-"], b'{"a":1}\r\n[2]\r\n',
                  [b'{"ok":true,"echo":{"a":1}}', b'{"ok":true,"echo":[2]}'],
                  f'"{host}" {windows_path(os.path.join(folder, HOST_NAME))}.firefox.json '
                  f"{FIREFOX_EXTENSION} (directly")):
-            with self.subTest(args=args):
-                done = subprocess.run(self.command + args, input=stdin, capture_output=True,
+            with self.subTest(command=command[1:]):
+                done = subprocess.run(command, input=stdin, capture_output=True,
                                       env=self.env, timeout=120)
                 log = done.stderr.decode("utf-8")
                 self.assertEqual(done.returncode, 0, log)
@@ -114,7 +120,7 @@ class WindowsDoctor(DoctorTestCase):
                 self.assertIn("Relaying message to app: ", log)
                 self.assertTrue(log.endswith(f"{len(answers)} of {len(answers)} "
                                              "messages answered\n"), log)
-        self.assertEqual(app.received(), b'{"cmd":"ping"}\n{"a":1}\n[2]\n')
+        self.assertEqual(app.received(), b'{"cmd":"ping"}\n' * 2 + b'{"a":1}\n[2]\n')
 
     def test_firefox_in_its_own_order_and_its_own_way(self):
         folder = self.install(ids=(FIREFOX_EXTENSION,))
