@@ -1,5 +1,6 @@
 #include "example_app.h"
 
+#include <charconv>
 #include <vector>
 
 #include "embedded_files.h"
@@ -102,11 +103,15 @@ std::expected<std::unique_ptr<ExampleApp>, std::string> ExampleApp::start(
   app->process_ = *process;
   std::string line = first_line(output);
   CloseHandle(output);
-  if (!line.starts_with(READY)) {
+  // The number ends the line (a "\r" after it, as the C runtime writes a
+  // line feed to a pipe in text mode).
+  std::string_view digits = std::string_view(line).substr(
+      line.starts_with(READY) ? READY.size() : line.size());
+  auto parsed =
+      std::from_chars(digits.data(), digits.data() + digits.size(), app->port_);
+  if (digits.empty() || parsed.ec != std::errc{}) {
     return std::unexpected("the example app did not start: " + line);
   }
-  app->port_ =
-      static_cast<std::uint16_t>(std::stoul(line.substr(READY.size())));
   return app;
 }
 
