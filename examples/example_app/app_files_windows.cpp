@@ -28,10 +28,13 @@ std::string to_utf8(const wchar_t* text, int length) {
 
 // Ctrl+C, Ctrl+Break, the console's window closed, the user logging off or
 // the system shutting down: the files go before the process. Windows ends
-// the process after the handler for the last three anyway.
+// the process after the handler for the last three anyway. Ended at once,
+// as _exit does on Linux: ExitProcess would first flush the C runtime's
+// streams, whose locks a conversation's thread may hold.
 BOOL WINAPI stop_on_console_event(DWORD) {
   if (stop_clean_up != nullptr) stop_clean_up();
-  ExitProcess(0);
+  TerminateProcess(GetCurrentProcess(), 0);
+  return TRUE;
 }
 
 using GetTempPathFunction = DWORD(WINAPI*)(DWORD length, LPWSTR buffer);
