@@ -84,7 +84,12 @@ bool AppFiles::write_port_file(std::uint16_t port) {
 
 Recorder::Recorder(const std::string& path) : enabled_(!path.empty()) {
   if (!enabled_) return;
-  file_ = std::fopen(path.c_str(), "wb");
+  // Emptied first, then appended to: whoever else writes to or empties the
+  // file meanwhile loses no line of the app's.
+  std::FILE* emptied = std::fopen(path.c_str(), "wb");
+  if (emptied == nullptr) return;
+  std::fclose(emptied);
+  file_ = std::fopen(path.c_str(), "ab");
   if (file_ != nullptr) std::setvbuf(file_, nullptr, _IONBF, 0);
 }
 
