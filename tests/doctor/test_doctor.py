@@ -252,7 +252,10 @@ class LinuxDoctor(DoctorTestCase):
         # standard output and the last line on standard error.
         cases = [
             (["--send", ping.decode()], b"", 0, [echo(ping)], "1 of 1 messages answered"),
-            (["--send", "-"], b'{"a":1}\n\n[2]\r\n', 0, [echo(b'{"a":1}'), echo(b"[2]")],
+            # As PowerShell pipes text when told to write UTF-8: a
+            # byte-order mark first, CRLF line ends.
+            (["--send", "-"], b'\xef\xbb\xbf{"a":1}\r\n\r\n[2]\r\n', 0,
+             [echo(b'{"a":1}'), echo(b"[2]")],
              "2 of 2 messages answered"),
             (["--browser", "firefox", "--send", "-"], b'"\xc3\xa9"\n', 0,
              [echo(b'"\xc3\xa9"')], "1 of 1 messages answered"),

@@ -32,6 +32,10 @@ std::expected<std::vector<std::string>, std::string> messages_to_send(
     messages.push_back(given);
   } else {
     std::string input = read_standard_input();
+    // PowerShell puts one before what it pipes when told to write UTF-8.
+    if (input.starts_with(native_messaging::BYTE_ORDER_MARK)) {
+      input.erase(0, native_messaging::BYTE_ORDER_MARK.size());
+    }
     for (std::size_t start = 0; start < input.size();) {
       std::size_t end = std::min(input.find('\n', start), input.size());
       std::string line = input.substr(start, end - start);
