@@ -50,10 +50,11 @@ bench: native windows
 soak: native
 	python3 tests/soak/soak.py --shim build/native/tavorin_shim --app build/native/tavorin_example_app
 
-# The release files in dist/: the MSI, the zip, the Linux tarball and
-# SHA256SUMS. EXTENSION_IDS="id1 id2" names the extensions the MSI's manifest
-# allows (default: the test extension's); SIGN_PKCS12=cert.p12
-# SIGN_PASSWORD_FILE=file signs the .exe and the .msi. Dates come from
+# The release files in dist/: the MSI, the zip, the Linux tarball, the
+# Windows check, the developer kit and SHA256SUMS. EXTENSION_IDS="id1 id2"
+# names the extensions the MSI's manifest allows (default: the test
+# extension's); SIGN_PKCS12=cert.p12 SIGN_PASSWORD_FILE=file signs the .exe
+# files and the .msi. Dates come from
 # SOURCE_DATE_EPOCH, by default the last commit's time.
 dist: deps native windows
 	python3 scripts/dist.py --extension-ids "$(EXTENSION_IDS)" \

@@ -9,6 +9,9 @@
   tavorin_windows_check.exe                  for maintainers and support: checks on a
                                              real Windows what Wine cannot (in neither
                                              the MSI nor the zip)
+  tavorin_shim-<version>-developer-kit.zip   for extension developers: the example
+                                             desktop app and the Windows check (in
+                                             neither the MSI nor the zip)
   SHA256SUMS                                 the hash of each, as sha256sum writes it
 
 `make dist` builds the programs and runs this. The same sources and the same
@@ -22,7 +25,7 @@ Options (make dist passes the variables of the same names):
   --sign-pkcs12 FILE         sign the .exe and the .msi with this certificate
   --sign-password-file FILE  the certificate's password, on the file's first line
   --version X.Y.Z            package another version than the built one (tests)
-  --only msi|zip|tar|check   build only these files (repeatable; tests)
+  --only msi|zip|tar|check|kit  build only these files (repeatable; tests)
   --out DIR                  where the files go (default dist/)
 """
 import argparse
@@ -85,6 +88,14 @@ ZIP_EXTRAS = [
 WINDOWS_TOOLS = [
     "tavorin_windows_check.exe",
 ]
+# The developer kit, under its top folder: Windows programs for extension
+# developers, signed like the others, then its README. In neither the MSI
+# nor the zip.
+KIT_PROGRAMS = [
+    "tavorin_example_app.exe",
+    "tavorin_windows_check.exe",
+]
+KIT_README = os.path.join(ROOT, "packaging", "README-developer-kit.txt")
 # Linux programs, from build/native: shipped in the tarball.
 LINUX_PROGRAMS = [
     "tavorin_shim",
@@ -460,12 +471,12 @@ def main(argv):
     parser.add_argument("--sign-pkcs12", default=os.environ.get("SIGN_PKCS12", ""))
     parser.add_argument("--sign-password-file", default=os.environ.get("SIGN_PASSWORD_FILE", ""))
     parser.add_argument("--version")
-    parser.add_argument("--only", action="append", choices=["msi", "zip", "tar", "check"])
+    parser.add_argument("--only", action="append", choices=["msi", "zip", "tar", "check", "kit"])
     parser.add_argument("--out", default=os.path.join(ROOT, "dist"))
     parser.add_argument("--windows-build", default=os.path.join(ROOT, "build", "windows"))
     parser.add_argument("--native-build", default=os.path.join(ROOT, "build", "native"))
     args = parser.parse_args(argv)
-    kinds = args.only or ["msi", "zip", "tar", "check"]
+    kinds = args.only or ["msi", "zip", "tar", "check", "kit"]
 
     ids = extension_ids(args.extension_ids)
     version = args.version or built_version(args.windows_build)
@@ -481,7 +492,7 @@ def main(argv):
     if missing:
         raise Refusal("the Windows programs here and the File lines of "
                       f"packaging/tavorin_shim.wxs differ: {sorted(missing)}")
-    shipped = set(WINDOWS_TOOLS) & (set(WINDOWS_PROGRAMS) | set(msi_program_files()))
+    shipped = set(WINDOWS_TOOLS + KIT_PROGRAMS) & (set(WINDOWS_PROGRAMS) | set(msi_program_files()))
     if shipped:
         raise Refusal(f"tools for maintainers must not ship to end users: {sorted(shipped)}")
 
@@ -556,6 +567,14 @@ def main(argv):
                 staged = stage_program(args, scratch, name, epoch)
                 shutil.copyfile(staged, os.path.join(args.out, name))
                 written.append(name)
+
+        if "kit" in kinds:
+            top = f"tavorin_shim-{version}-developer-kit"
+            entries = [(n, read(stage_program(args, scratch, n, epoch)), True)
+                       for n in KIT_PROGRAMS]
+            entries.append(("README.txt", windows_text(KIT_README), False))
+            write_zip(os.path.join(args.out, top + ".zip"), top, entries, epoch)
+            written.append(top + ".zip")
 
     write_sums(args.out, written)
     for name in written + ["SHA256SUMS"]:

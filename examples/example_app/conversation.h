@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app_files.h"
+#include "listener.h"
 #include "options.h"
 
 namespace tavorin::example {
@@ -12,7 +13,7 @@ namespace tavorin::example {
 // Every browser connection is a host process with a connection of its own,
 // and each host gives up after 5 seconds without a byte of its answer: one
 // slow or long conversation must never hold up another.
-bool converse_in_background(int connection, const AppOptions& options,
+bool converse_in_background(Socket connection, const AppOptions& options,
                             Recorder& recorder);
 
 }  // namespace tavorin::example

@@ -22,20 +22,7 @@ bool parse_number(const char* text, long low, long high, long& value) {
          value <= high;
 }
 
-const char* configured(const char* variable) {
-  const char* value = std::getenv(variable);
-  return value != nullptr && *value != '\0' ? value : nullptr;
-}
-
 }  // namespace
-
-// Where the host looks: $TMPDIR, else the user's own runtime directory,
-// else /tmp.
-std::string default_temp_dir() {
-  if (const char* tmpdir = configured("TMPDIR")) return tmpdir;
-  if (const char* runtime = configured("XDG_RUNTIME_DIR")) return runtime;
-  return "/tmp";
-}
 
 std::optional<AppOptions> parse_options(int argc, char** argv) {
   AppOptions options;

@@ -12,7 +12,7 @@ enum class LockMode { Dev, Prod };
 // of misbehaving that the host has to cope with.
 struct AppOptions {
   LockMode mode = LockMode::Prod;
-  std::string temp_dir;  // empty: $TMPDIR, else /tmp
+  std::string temp_dir;  // empty: where the host looks (default_temp_dir)
   std::uint16_t port = 0;
   bool write_port_file = true;
   std::string record_path;  // empty: no record
@@ -30,7 +30,9 @@ struct AppOptions {
   bool ack = false;
 };
 
-// The directory the host reads the app's files from when none is given.
+// The directory the host reads the app's files from when none is given:
+// the host's own rule on each system (app_files_posix.cpp,
+// app_files_windows.cpp).
 std::string default_temp_dir();
 
 // Reads the command line; on a mistake prints the reason and the usage to

@@ -1,12 +1,12 @@
 """A real Chrome (or Edge) on Windows starts the host: the test extension
-(tests/browser/extension) talks to a stand-in desktop app through the
-host that install-windows.cmd registers, over one long-lived port and one
+(tests/browser/extension) talks to the example desktop app
+(tavorin_example_app.exe) through the host that install-windows.cmd registers, over one long-lived port and one
 host per message, as tests/browser/test_chromium.py does on Linux.
 
 For a hosted Windows runner (.github/workflows/windows.yml); it cannot run
 here. Usage, from the repository's root:
 
-    python tests/browser/windows_chrome.py PATH\\tavorin_shim.exe
+    python tests/browser/windows_chrome.py PATH\\tavorin_shim.exe PATH\\tavorin_example_app.exe
 
 Exit status 0 when the extension's messages reached the app in order
 through a browser found on this machine, 1 when they did not, 77 when no
@@ -17,11 +17,9 @@ is off, which later versions may no longer allow: Edge is tried too.
 import json
 import os
 import shutil
-import socket
 import subprocess
 import sys
 import tempfile
-import threading
 import time
 
 HERE = os.path.dirname(os.path.abspath(__file__))
@@ -40,45 +38,37 @@ EXPECTED = [("port", 1), ("port", 2), ("port", 3), ("oneshot", 4), ("oneshot", 5
 
 
 class AckApp:
-    """The desktop app as the host meets it, in the temporary folder the
-    browser's hosts use: it answers each line with {"ok":true,"bytes":N}
-    (an echo of the 1 MB message would grow the next one past the host's
-    limit) and keeps every line."""
+    """The example app in the temporary folder the browser's hosts use,
+    answering each line with {"ok":true,"bytes":N} (an echo of the 1 MB
+    message would grow the next one past the host's limit) and recording
+    every line."""
 
-    def __init__(self, folder):
-        self.folder = folder
-        self.lines = []
-        self.listener = socket.socket()
-        self.listener.bind(("127.0.0.1", 0))
-        self.listener.listen()
-        port = self.listener.getsockname()[1]
-        with open(os.path.join(folder, "tavorin_port.txt"), "w") as f:
-            f.write(str(port))
-        open(os.path.join(folder, "tavorin_app_instance.lock"), "w").close()
-        threading.Thread(target=self.accept, daemon=True).start()
+    def __init__(self, program, folder):
+        self.record = os.path.join(folder, "received_by_app")
+        self.skip = 0
+        self.process = subprocess.Popen(
+            [program, "--ack", "--temp-dir", folder, "--record", self.record],
+            stdin=subprocess.DEVNULL, stdout=subprocess.PIPE)
+        line = self.process.stdout.readline()
+        if not line.startswith(b"listening on "):
+            raise SystemExit(f"the example app did not start: {line!r}")
 
-    def accept(self):
-        while True:
-            connection, _ = self.listener.accept()
-            threading.Thread(target=self.serve, args=(connection,), daemon=True).start()
-
-    def serve(self, connection):
-        pending = b""
-        while True:
-            data = connection.recv(1 << 20)
-            if not data:
-                return
-            pending += data
-            while b"\n" in pending:
-                line, pending = pending.split(b"\n", 1)
-                self.lines.append(line)
-                connection.sendall(json.dumps({"ok": True, "bytes": len(line)}).encode() + b"\n")
+    def clear(self):
+        """From now on: what the app received before is left out."""
+        self.skip = os.path.getsize(self.record) if os.path.exists(self.record) else 0
 
     def received(self):
         try:
-            return [(m.get("phase"), m.get("seq")) for m in map(json.loads, list(self.lines))]
-        except ValueError:
+            with open(self.record, "rb") as f:
+                f.seek(self.skip)
+                lines = f.read().splitlines()
+            return [(m.get("phase"), m.get("seq")) for m in map(json.loads, lines)]
+        except (OSError, ValueError):
             return []
+
+    def stop(self):
+        self.process.kill()
+        self.process.wait()
 
 
 def install(host, folder):
@@ -108,7 +98,7 @@ def try_browser(browser, scratch, app):
     return app.received()
 
 
-def main(host):
+def main(host, app_program):
     found = [b for b in BROWSERS if os.path.exists(b)]
     if not found:
         print("no Chrome or Edge on this machine")
@@ -120,11 +110,11 @@ def main(host):
     os.makedirs(folder)
     # The browser, and so each host it starts, takes this temporary folder.
     os.environ["TMP"] = os.environ["TEMP"] = temp
-    app = AckApp(temp)
+    app = AckApp(app_program, temp)
     uninstall = install(host, folder)
     try:
         for browser in found:
-            app.lines.clear()
+            app.clear()
             got = try_browser(browser, scratch, app)
             print(f"{browser}: the app received {got}")
             if got == EXPECTED:
@@ -132,7 +122,8 @@ def main(host):
         return 1
     finally:
         uninstall()
+        app.stop()
 
 
 if __name__ == "__main__":
-    sys.exit(main(sys.argv[1]))
+    sys.exit(main(sys.argv[1], sys.argv[2]))

@@ -30,6 +30,10 @@ MSI = WINDOWS + "-test-extensions.msi"
 ZIP = WINDOWS + "-test-extensions.zip"
 TAR = f"tavorin_shim-{VERSION}-linux-x86_64.tar.gz"
 CHECK = "tavorin_windows_check.exe"
+KIT = f"tavorin_shim-{VERSION}-developer-kit.zip"
+KIT_TOP = f"tavorin_shim-{VERSION}-developer-kit/"
+# What only developers and support get: never in what end users install.
+NOT_FOR_USERS = ("windows_check", "example_app")
 
 
 def read(*parts):
@@ -91,19 +95,32 @@ class Dist(unittest.TestCase):
         header = read(self.out, TAR)[:10]
         self.assertEqual((int.from_bytes(header[4:8], "little"), header[3] & 0x08), (EPOCH, 0))
 
-    def test_the_windows_check_lies_beside_the_packages_and_in_neither(self):
+    def test_the_tools_for_developers_lie_beside_the_packages_and_in_neither(self):
         self.assertEqual(read(self.out, CHECK), read(ROOT, "build", "windows", CHECK))
-        files = subprocess.run(["msiinfo", "export", os.path.join(self.out, MSI), "File"],
-                               capture_output=True, text=True, check=True).stdout
-        self.assertNotIn("windows_check", files)
+        with zipfile.ZipFile(os.path.join(self.out, KIT)) as archive:
+            self.assertEqual(archive.namelist(), [KIT_TOP] + [KIT_TOP + n for n in [
+                "README.txt", "tavorin_example_app.exe", CHECK]])
+            for name in ("tavorin_example_app.exe", CHECK):
+                self.assertEqual(archive.read(KIT_TOP + name),
+                                 read(ROOT, "build", "windows", name))
+            readme = archive.read(KIT_TOP + "README.txt")
+            self.assertIn(b"tavorin_doctor.exe --send -\r\n", readme)
+            self.assertEqual({i.date_time for i in archive.infolist()},
+                             {(2023, 11, 14, 22, 13, 20)})
+        msi_files = subprocess.run(["msiinfo", "export", os.path.join(self.out, MSI), "File"],
+                                   capture_output=True, text=True, check=True).stdout
         with zipfile.ZipFile(os.path.join(self.out, ZIP)) as archive:
-            self.assertFalse([n for n in archive.namelist() if "windows_check" in n])
+            zip_files = " ".join(archive.namelist())
+        for shipped, files in (("MSI", msi_files), ("zip", zip_files)):
+            for tool in NOT_FOR_USERS:
+                with self.subTest(shipped=shipped, tool=tool):
+                    self.assertNotIn(tool, files)
 
     def test_checksums_name_every_file(self):
         sums = read(self.out, "SHA256SUMS").decode()
         self.assertEqual(sums, "".join(
             f"{hashlib.sha256(read(self.out, name)).hexdigest()}  {name}\n"
-            for name in sorted([MSI, ZIP, TAR, CHECK])))
+            for name in sorted([MSI, ZIP, TAR, CHECK, KIT])))
         done = subprocess.run(["sha256sum", "--check", "--strict", "SHA256SUMS"],
                               cwd=self.out, capture_output=True, text=True)
         self.assertEqual(done.returncode, 0, done.stdout + done.stderr)
@@ -212,8 +229,11 @@ class Dist(unittest.TestCase):
                              exe, "the zip and the MSI carry the same signed program")
         with open(os.path.join(self.scratch, "signed.exe"), "wb") as f:
             f.write(exe)
+        with zipfile.ZipFile(os.path.join(signed, KIT)) as archive:
+            archive.extract(KIT_TOP + "tavorin_example_app.exe", self.scratch)
         for path in (os.path.join(self.scratch, "signed.exe"), os.path.join(signed, MSI),
-                     os.path.join(signed, CHECK)):
+                     os.path.join(signed, CHECK),
+                     os.path.join(self.scratch, KIT_TOP, "tavorin_example_app.exe")):
             done = verify(path, cert)
             self.assertEqual(done.returncode, 0, done.stdout + done.stderr)
             self.assertIn("Signature verification: ok", done.stdout)

@@ -1,6 +1,6 @@
 """Two clean builds of the same sources, in two folders of different names
 and depths, give the same bytes: the Windows program, the Linux host, and
-every file make dist writes (MSI, zip, tarball, SHA256SUMS).
+every file make dist writes (MSI, zip, tarball, developer kit, SHA256SUMS).
 
 Copies the work tree (the files git knows, committed or not) twice and
 builds the programs in each copy, two jobs at a time.
@@ -51,12 +51,13 @@ class Reproducible(unittest.TestCase):
 
         for program in ("build/windows/tavorin_shim.exe", "build/native/tavorin_shim",
                         "build/windows/tavorin_doctor.exe", "build/native/tavorin_doctor",
-                        "build/windows/tavorin_windows_check.exe"):
+                        "build/windows/tavorin_windows_check.exe",
+                        "build/windows/tavorin_example_app.exe"):
             with self.subTest(program):
                 self.assertTrue(filecmp.cmp(os.path.join(first, program),
                                             os.path.join(second, program), shallow=False))
         names = sorted(os.listdir(os.path.join(first, "dist")))
-        self.assertEqual(len(names), 5)
+        self.assertEqual(len(names), 6)
         self.assertEqual(names, sorted(os.listdir(os.path.join(second, "dist"))))
         for name in names:
             with self.subTest(name):

@@ -14,9 +14,10 @@ import subprocess
 import time
 import unittest
 
-from doctor_run import (CLEAN_END, FIREFOX_EXTENSION, FIREFOX_FOLDER, HOST_NAME,
-                        LINUX_FOLDERS, ROOT, TEST_EXTENSION, DoctorTestCase,
+from doctor_run import (APP, CLEAN_END, FIREFOX_EXTENSION, FIREFOX_FOLDER, HOST_NAME,
+                        LINUX_FOLDERS, ROOT, TEST_EXTENSION, DoctorTestCase, ExampleApp,
                         make_stranger, refusing_port, stranger_listens)
+from harness import echo  # noqa: E402  (on the path doctor_run sets)
 
 DOCTOR = os.environ.get("TAVORIN_DOCTOR", os.path.join(ROOT, "build/native/tavorin_doctor"))
 SHIM = os.environ.get("TAVORIN_SHIM", os.path.join(ROOT, "build/native/tavorin_shim"))
@@ -246,8 +247,61 @@ class LinuxDoctor(DoctorTestCase):
                 check = self.assert_fails(checks, "manifest:chrome", f"{manifest} {found}")
                 self.assertEqual(check["fix"], "delete it and reinstall")
 
+    def test_send_passes_messages_through_the_installed_host(self):
+        self.install()
+        app = self.start_app()
+        ping = b'{"cmd":"ping"}'
+        # Arguments, standard input, then the exit status, the answers on
+        # standard output and the last line on standard error.
+        cases = [
+            (["--send", ping.decode()], b"", 0, [echo(ping)], "1 of 1 messages answered"),
+            # As PowerShell pipes text when told to write UTF-8: a
+            # byte-order mark first, CRLF line ends.
+            (["--send", "-"], b'\xef\xbb\xbf{"a":1}\r\n\r\n[2]\r\n', 0,
+             [echo(b'{"a":1}'), echo(b"[2]")],
+             "2 of 2 messages answered"),
+            (["--browser", "firefox", "--send", "-"], b'"\xc3\xa9"\n', 0,
+             [echo(b'"\xc3\xa9"')], "1 of 1 messages answered"),
+            (["--send", "-"], b'{"a":1}\nnot json\n', 1, [],
+             "message 2 is not JSON (unexpected character at byte 0): a browser sends JSON only"),
+            (["--send", "-"], b"", 1, [], "no message to send"),
+        ]
+        for args, stdin, status, answers, last in cases:
+            with self.subTest(args=args, stdin=stdin):
+                done = subprocess.run([DOCTOR, *args], input=stdin, capture_output=True,
+                                      env=self.env, timeout=60)
+                log = done.stderr.decode()
+                self.assertEqual(done.returncode, status, log)
+                self.assertEqual(done.stdout.splitlines(), answers)
+                self.assertEqual(log.splitlines()[-1], "tavorin_doctor: " + last)
+        ran = subprocess.run([DOCTOR, "--browser", "firefox", "--send", "[1]"], capture_output=True,
+                             env=self.env, timeout=60).stderr.decode()
+        self.assertIn(f"{self.host} {self.manifest_path('firefox')} {FIREFOX_EXTENSION}\n", ran)
+        self.assertIn("Relaying message to app: [1]", ran)
+        self.assertEqual(app.received(), b'{"cmd":"ping"}\n{"a":1}\n[2]\n"\xc3\xa9"\n[1]\n')
+
+    def test_send_says_why_a_message_got_no_answer(self):
+        cases = [("nothing installed", False, False,
+                  "no browser has a valid registration of the host com.tavorin.desktop"),
+                 ("the app down", True, False,
+                  "message 1: no answer: the host ended its output or sent nothing"),
+                 ("the app silent", True, True,
+                  "message 1: no answer: the host ended its output or sent nothing")]
+        for name, installed, silent, reason in cases:
+            with self.subTest(name):
+                if installed:
+                    self.install("chrome")
+                if silent:
+                    app = ExampleApp(APP, self.temp, ["--silent"])
+                    self.addCleanup(app.stop)
+                done = self.run_doctor("--send", "{}")
+                self.assertEqual(done.returncode, 1)
+                self.assertEqual(done.stdout, b"")
+                self.assertIn("tavorin_doctor: " + reason, done.stderr.decode())
+
     def test_usage_errors_and_help(self):
-        for args in (["--bogus"], ["--browser", "opera"], ["--browser"]):
+        for args in (["--bogus"], ["--browser", "opera"], ["--browser"], ["--send"],
+                     ["--json", "--send", "{}"]):
             done = self.run_doctor(*args)
             self.assertEqual(done.returncode, 2, args)
             self.assertEqual(done.stdout, b"", args)

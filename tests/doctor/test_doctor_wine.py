@@ -10,6 +10,7 @@ Settings from the environment (CTest sets them):
   TAVORIN_DOCTOR_EXE   build/windows/tavorin_doctor.exe
   TAVORIN_SHIM_EXE     the Windows host
   TAVORIN_EXAMPLE_APP  the example desktop app (Linux)
+  TAVORIN_EXAMPLE_APP_EXE  the example desktop app (Windows)
   WINEPREFIX           a prefix prepared by scripts/wine_prefix.sh start
 """
 import json
@@ -20,12 +21,14 @@ import time
 import unittest
 
 from doctor_run import (CLEAN_END, FIREFOX_EXTENSION, HOST_NAME, ROOT, TEST_EXTENSION,
-                        WINDOWS_KEYS, WINE, DoctorTestCase, host_key, wine_environment,
-                        windows_path)
+                        WINDOWS_KEYS, WINE, DoctorTestCase, ExampleApp, host_key,
+                        wine_environment, windows_path)
 
 DOCTOR = os.environ.get("TAVORIN_DOCTOR_EXE", os.path.join(ROOT, "build/windows/tavorin_doctor.exe"))
 EXE = os.environ.get("TAVORIN_SHIM_EXE", os.path.join(ROOT, "build/windows/tavorin_shim.exe"))
 SCRIPT = os.path.join(ROOT, "install", "install-windows.cmd")
+APP_EXE = os.environ.get("TAVORIN_EXAMPLE_APP_EXE",
+                         os.path.join(ROOT, "build/windows/tavorin_example_app.exe"))
 POLICY = r"SOFTWARE\Policies\Google\Chrome"
 
 
@@ -108,6 +111,41 @@ class WindowsDoctor(DoctorTestCase):
                  "/t", "REG_DWORD", "/d", "1", "/f")
         _, checks = self.doctor("--browser", "chrome")
         self.assertIn("Google Chrome starts the host directly", checks["console_window"]["detail"])
+
+    def test_three_commands_start_the_app_install_and_send_a_message(self):
+        """What a developer does first on Windows: the Windows example app,
+        the script installer, then a message through the host as each kind
+        of browser starts it (through cmd.exe; Firefox directly)."""
+        if not os.path.isfile(APP_EXE):
+            self.skipTest(f"the Windows example app is not built: {APP_EXE}")
+        app = ExampleApp(APP_EXE, self.temp, [], wine=True)
+        self.addCleanup(app.stop)
+        folder = self.install(ids=(TEST_EXTENSION, FIREFOX_EXTENSION))
+        host = windows_path(os.path.join(folder, "tavorin_shim.exe"))
+        through_cmd = f'%COMSPEC% /d /s /c ""{host}" chrome-extension://{TEST_EXTENSION}/'
+        # The form the developer kit's README gives for Command Prompt.
+        script = os.path.join(self.root, "send.cmd")
+        with open(script, "w", newline="\r\n") as f:
+            f.write(f'@echo {{"cmd":"ping"}}| "{windows_path(DOCTOR)}" --send -\n')
+        ping = b'{"ok":true,"echo":{"cmd":"ping"}}'
+        for command, stdin, answers, started in (
+                (self.command + ["--send", '{"cmd":"ping"}'], b"", [ping], through_cmd),
+                ([WINE, "cmd", "/c", windows_path(script)], b"", [ping], through_cmd),
+                (self.command + ["--browser", "firefox", "--send", "-"], b'{"a":1}\r\n[2]\r\n',
+                 [b'{"ok":true,"echo":{"a":1}}', b'{"ok":true,"echo":[2]}'],
+                 f'"{host}" {windows_path(os.path.join(folder, HOST_NAME))}.firefox.json '
+                 f"{FIREFOX_EXTENSION} (directly")):
+            with self.subTest(command=command[1:]):
+                done = subprocess.run(command, input=stdin, capture_output=True,
+                                      env=self.env, timeout=120)
+                log = done.stderr.decode("utf-8")
+                self.assertEqual(done.returncode, 0, log)
+                self.assertEqual(done.stdout.splitlines(), answers)
+                self.assertIn(started, log)
+                self.assertIn("Relaying message to app: ", log)
+                self.assertTrue(log.endswith(f"{len(answers)} of {len(answers)} "
+                                             "messages answered\n"), log)
+        self.assertEqual(app.received(), b'{"cmd":"ping"}\n' * 2 + b'{"a":1}\n[2]\n')
 
     def test_firefox_in_its_own_order_and_its_own_way(self):
         folder = self.install(ids=(FIREFOX_EXTENSION,))

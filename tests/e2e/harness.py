@@ -14,6 +14,7 @@ import os
 import pwd
 import select
 import shutil
+import signal
 import socket
 import subprocess
 import tempfile
@@ -152,13 +153,20 @@ def wait_readable(fd, deadline, what):
 
 class ExampleApp:
     """The example desktop app, started with the given options; it records
-    every line it receives."""
+    every line it receives. With `wine`, the Windows program: it finds the
+    temporary directory as the Windows host does (TMP, which the prefix
+    takes from TAVORIN_TEST_TMP)."""
 
-    def __init__(self, program, temp_dir, options):
+    def __init__(self, program, temp_dir, options, *, wine=False):
         self.record_path = os.path.join(temp_dir, "received_by_app")
+        if wine:
+            command = [WINE, program, "--record", windows_path(self.record_path)]
+            env = wine_environment(temp_dir)
+        else:
+            command = [program, "--temp-dir", temp_dir, "--record", self.record_path]
+            env = None
         self.process = subprocess.Popen(
-            [program, "--temp-dir", temp_dir, "--record", self.record_path,
-             *map(str, options)], stdin=subprocess.DEVNULL,
+            [*command, *map(str, options)], env=env, stdin=subprocess.DEVNULL,
             stdout=subprocess.PIPE)
         deadline = time.monotonic() + APP_START_DEADLINE
         wait_readable(self.process.stdout, deadline, "the example app")
@@ -171,6 +179,12 @@ class ExampleApp:
     def received(self) -> bytes:
         with open(self.record_path, "rb") as record:
             return record.read()
+
+    def interrupt(self) -> int:
+        """Ctrl+C: SIGINT, which Wine hands a Windows program as the
+        console's CTRL_C_EVENT. Returns the exit status."""
+        self.process.send_signal(signal.SIGINT)
+        return self.process.wait(APP_START_DEADLINE)
 
     def stop(self):
         if self.process.poll() is None:

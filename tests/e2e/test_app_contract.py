@@ -1,14 +1,21 @@
 """The app maker's page (docs/app-contract.md) held to the host: a
 desktop app written from the page's rules alone, a few lines of Python, meets
 each edge the page describes, and the host must do what the page says. Linux
-host only: the page's Windows figures differ only in the texts of errors."""
+host only: the page's Windows figures differ only in the texts of errors.
 
+Then the example app, the page's rules in C++, held to the same page on each
+system: the Linux program serving the Linux host, and the Windows program
+serving the Windows host under Wine."""
+
+import os
 import socket
 import threading
 import time
 import unittest
 
-from harness import PORT_FILE, HostTestCase
+from harness import PORT_FILE, ExampleApp, HostTestCase, echo
+
+EXAMPLE_APP_EXE = os.environ.get("TAVORIN_EXAMPLE_APP_EXE", "")
 
 LOCK_FILE = "tavorin_app_instance.lock"
 # The page's limits and texts.
@@ -137,6 +144,121 @@ class AppContract(HostTestCase):
             time.sleep(0.1)
         self.assertEqual(late_send, ["taken without error", b""])
         self.assertEqual(len(app.lines), 3)
+
+
+class ExampleAppKeepsThePage(HostTestCase):
+    """The example app of this runner's system serving that system's host."""
+
+    def start_example_app(self, *options):
+        if self.runner.name == "native":
+            return self.start_app(*options)
+        if not os.path.isfile(EXAMPLE_APP_EXE):
+            self.fail(f"the Windows example app is not built: {EXAMPLE_APP_EXE!r}")
+        app = ExampleApp(EXAMPLE_APP_EXE, self.temp_dir, options, wine=True)
+        self.addCleanup(app.stop)
+        return app
+
+    def read_port_file(self):
+        with open(self.path(PORT_FILE), "rb") as f:
+            return f.read()
+
+    def test_each_option_answers_the_same_on_both_systems(self):
+        """The bytes the app sends for the lines it receives, read straight
+        from its port: the page's table of options, one app each. Nothing
+        may follow the answers; after --close-after, the end of the stream."""
+        cases = [
+            ([], b'{"a":1}\nnot "json"\n',
+             b'{"ok":true,"echo":{"a":1}}\n{"ok":true,"echo":"not \\"json\\""}\n'),
+            (["--two-lines"], b"[1]\n", b'{"ok":true,"echo":[1]}\n{"ok":true,"echo":[1],"again":true}\n'),
+            (["--padded"], b"2\n", b'  {"ok":true,"echo":2}  \n'),
+            (["--ack"], b"\xff\xfe\xfd\n", b'{"ok":true,"bytes":3}\n'),
+            (["--long-answer", 12], b"x\n", b'{"pad":"xx"}\n'),
+            (["--crlf-only"], b"x\n", b"\r\n"),
+            (["--invalid-utf8"], b"x\n", b'{"ok":true,"bytes":"\xff\xfe"}\n'),
+            (["--close-after", 1], b"1\n2\n", b'{"ok":true,"echo":1}\n'),
+        ]
+        for options, lines, answers in cases:
+            with self.subTest(options=options):
+                app = self.start_example_app(*options)
+                with socket.create_connection(("127.0.0.1", app.port), timeout=10) as connection:
+                    connection.sendall(lines)
+                    received = b""
+                    while len(received) < len(answers) and (chunk := self.receive(connection)):
+                        received += chunk
+                    self.assertEqual(received, answers)
+                    ended = "--close-after" in options
+                    connection.settimeout(10 if ended else 0.2)
+                    try:
+                        after = connection.recv(1)
+                    except socket.timeout:
+                        after = None
+                    self.assertEqual(after, b"" if ended else None)
+                app.stop()
+
+    @staticmethod
+    def receive(connection):
+        """What arrives next; nothing at the end of the stream or after
+        10 s of silence."""
+        try:
+            return connection.recv(1 << 16)
+        except socket.timeout:
+            return b""
+
+    def test_its_files_name_its_port_and_go_on_ctrl_c(self):
+        app = self.start_example_app()
+        self.assertEqual(self.read_port_file(), b"%d" % app.port)
+        self.assertTrue(os.path.exists(self.path(LOCK_FILE)))
+        # 0 is the app's own ending: without its handler Ctrl+C would end
+        # it with STATUS_CONTROL_C_EXIT on Windows, by the signal on Linux.
+        self.assertEqual(app.interrupt(), 0)
+        self.assertEqual([name for name in (LOCK_FILE, PORT_FILE)
+                          if os.path.exists(self.path(name))], [])
+
+    def test_three_hosts_at_once_each_answered_on_its_own_connection(self):
+        # 3 s before each answer: one host after another, the third would
+        # wait 6 s in silence, and the host gives up after 5.
+        self.start_example_app("--slow", 3000)
+        hosts = [self.session() for _ in range(3)]
+        started = time.monotonic()
+        for n, host in enumerate(hosts):
+            host.send(b'{"host":%d}' % n)
+        for n, host in enumerate(hosts):
+            self.assertEqual(host.receive(), echo(b'{"host":%d}' % n))
+        self.assertLess(time.monotonic() - started, 8, "the hosts were served in turn")
+        for host in hosts:
+            self.assertEqual(host.finish().status, 0)
+
+    def test_a_message_of_1_mib_there_and_its_echo_back(self):
+        message = b'{"s":"' + b"\xc3\xa9" * ((LARGEST_FRAME - 8) // 2) + b'"}'
+        self.assertEqual(len(message), LARGEST_FRAME)
+        app = self.start_example_app()
+        run, _ = self.relay_session(app.port, [message])
+        self.assertEqual(run.frames, [echo(message)])
+        self.assertEqual(app.received(), message + b"\n")
+
+    def test_a_port_file_replaced_while_hosts_read_it_is_old_or_new_never_half(self):
+        first = self.start_example_app()
+        ports, reads, runs = {first.port}, set(), []
+        done = threading.Event()
+
+        def read_all_the_time():
+            while not done.is_set():
+                reads.add(self.read_port_file())
+
+        reader = threading.Thread(target=read_all_the_time)
+        reader.start()
+        try:
+            for n in range(3):  # each later app replaces the port file
+                ports.add(self.start_example_app("--mode", "dev").port)
+                runs.append(self.run_host([b'{"n":%d}' % n]))
+        finally:
+            done.set()
+            reader.join()
+        self.assertEqual(reads - {b"%d" % port for port in ports}, set())
+        for n, run in enumerate(runs):
+            self.assertEqual((run.status, run.frames), (0, [echo(b'{"n":%d}' % n)]), run.log)
+            read = [line for line in run.log if line.startswith("Read port ")]
+            self.assertTrue(read and int(read[0].split()[2]) in ports, run.log)
 
 
 if __name__ == "__main__":

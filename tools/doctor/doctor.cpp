@@ -13,6 +13,7 @@
 #include "options.h"
 #include "policies.h"
 #include "registration.h"
+#include "send.h"
 
 namespace tavorin::doctor {
 
@@ -186,6 +187,17 @@ Report examine(Platform& os, std::span<const Browser* const> browsers) {
   return report;
 }
 
+std::optional<RegisteredHost> find_registered_host(
+    Platform& os, std::span<const Browser* const> browsers) {
+  ManifestFindings manifests;
+  for (const Browser* browser : browsers) {
+    std::optional<ManifestFinding> taken =
+        taken_manifest(os, manifests, find_registration(*browser));
+    if (taken && taken->host) return RegisteredHost{browser, *taken->host};
+  }
+  return std::nullopt;
+}
+
 int run_doctor(Platform& os, std::span<const std::string> arguments) {
   std::expected<Options, std::string> options = parse_options(arguments);
   if (!options) {
@@ -197,6 +209,7 @@ int run_doctor(Platform& os, std::span<const std::string> arguments) {
     write_output(help_text());
     return 0;
   }
+  if (options->send) return send_messages(os, *options);
   Report report = examine(os, options->browsers);
   write_output(options->json ? render_json(report) : render_text(report));
   return report.ok ? 0 : 1;

@@ -1,10 +1,12 @@
 #pragma once
 
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
 
 #include "browsers.h"
+#include "manifest_check.h"
 #include "report.h"
 
 namespace tavorin {
@@ -18,6 +20,15 @@ namespace tavorin::doctor {
 // app is found and reachable, and the live launch passes.
 Report examine(Platform& os,
                std::span<const native_messaging::Browser* const> browsers);
+
+// The host the first of the browsers with a valid registration would start,
+// found as that browser finds it; nothing when none has one.
+struct RegisteredHost {
+  const native_messaging::Browser* browser = nullptr;
+  HostToStart host;
+};
+std::optional<RegisteredHost> find_registered_host(
+    Platform& os, std::span<const native_messaging::Browser* const> browsers);
 
 // The whole program: options, the checks, the output. Returns the exit
 // status.

@@ -51,6 +51,12 @@ std::expected<Options, std::string> parse_options(
       chosen = choose_browser(arguments[++i], options);
     } else if (argument.starts_with("--browser=")) {
       chosen = choose_browser(argument.substr(10), options);
+    } else if (argument == "--send" && i + 1 < arguments.size()) {
+      options.send = arguments[++i];
+    } else if (argument == "--send") {
+      return std::unexpected(
+          "--send needs a message, such as '{\"cmd\":\"ping\"}', or - "
+          "to read them from standard input");
     } else if (argument == "--browser") {
       return std::unexpected("--browser needs a name (" + browser_names(", ") +
                              ")");
@@ -59,12 +65,16 @@ std::expected<Options, std::string> parse_options(
     }
     if (!chosen) return std::unexpected(chosen.error());
   }
+  if (options.send && options.json) {
+    return std::unexpected("--send prints the answers as they come: no --json");
+  }
   return options;
 }
 
 std::string help_text() {
   return "usage: tavorin_doctor [--browser " + browser_names("|") +
          "] [--json]\n"
+         "       tavorin_doctor [--browser NAME] --send MESSAGE|-\n"
          "\n"
          "Tells why a browser extension cannot reach the Tavorin Desktop "
          "App. In order:\n"
@@ -88,19 +98,31 @@ std::string help_text() {
          "  --json          one JSON object: {\"ok\": ..., \"checks\": "
          "[{\"check\", \"ok\",\n"
          "                  \"detail\", \"fix\"}, ...]}\n"
+         "  --send MESSAGE  instead of the checks: sends the JSON message "
+         "through the\n"
+         "                  registered host as the browser (the first "
+         "registered one,\n"
+         "                  or --browser's) would, prints each answer on "
+         "standard\n"
+         "                  output and then the host's log; --send - sends "
+         "each line\n"
+         "                  of standard input as one message\n"
          "  --help          this text\n"
          "\n"
-         "The doctor changes nothing: it writes no registry key and no file, "
-         "and sends\n"
-         "the app no message (it opens a connection and closes it at once). "
-         "The host\n"
-         "that the live launch starts writes its launch marker, "
-         "shim_launched.txt in\n"
-         "the temporary directory, as it does at every start.\n"
+         "Without --send the doctor changes nothing: it writes no registry "
+         "key and no\n"
+         "file, and sends the app no message (it opens a connection and "
+         "closes it at\n"
+         "once). The host that the live launch starts writes its launch "
+         "marker,\n"
+         "shim_launched.txt in the temporary directory, as it does at every "
+         "start.\n"
          "\n"
          "Exit status: 0 when a browser can start the host and the host "
          "reaches the\n"
-         "app, 1 when something is wrong, 2 for a usage error.\n";
+         "app, 1 when something is wrong, 2 for a usage error. With --send: "
+         "0 when\n"
+         "every message got its answer, 1 otherwise.\n";
 }
 
 }  // namespace tavorin::doctor

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <expected>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
@@ -14,6 +15,9 @@ struct Options {
   bool help = false;
   // The browsers whose registration, policies and manifest are checked.
   std::vector<const native_messaging::Browser*> browsers;
+  // --send: one message to send through the registered host instead of the
+  // checks, or "-" to read them from standard input, one a line.
+  std::optional<std::string> send;
 };
 
 // The command line after the program's name; on a usage error, what is

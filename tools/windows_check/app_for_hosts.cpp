@@ -6,9 +6,9 @@ namespace tavorin::windows_check {
 
 std::expected<AppForHosts, std::string> start_app_for_hosts(
     const std::wstring& folder) {
-  auto app = StandInApp::start(folder);
+  auto app = ExampleApp::start(folder);
   if (!app) {
-    return std::unexpected("the stand-in app did not start: " + app.error());
+    return std::unexpected("the example app did not start: " + app.error());
   }
   return AppForHosts{std::move(*app),
                      std::make_unique<TemporaryFolderForHosts>(folder)};

@@ -5,14 +5,14 @@
 #include <string>
 
 #include "context.h"
-#include "stand_in_app.h"
+#include "example_app.h"
 
 namespace tavorin::windows_check {
 
-// The stand-in app in a folder, and TMP and TEMP pointing at that folder so
+// The example app in a folder, and TMP and TEMP pointing at that folder so
 // that every host started from here finds it; both last as long as this.
 struct AppForHosts {
-  std::unique_ptr<StandInApp> app;
+  std::unique_ptr<ExampleApp> app;
   std::unique_ptr<TemporaryFolderForHosts> temp;
 };
 
@@ -20,7 +20,7 @@ std::expected<AppForHosts, std::string> start_app_for_hosts(
     const std::wstring& folder);
 
 // The host to launch, placed as tavorin_shim.exe in its folder, and the
-// stand-in app it will find, started in another.
+// example app it will find, started in another.
 struct HostAndApp {
   std::wstring host;
   AppForHosts app;

@@ -28,13 +28,20 @@ std::expected<std::string_view, std::string> resource_bytes(int id) {
                           SizeofResource(nullptr, found));
 }
 
+int resource_id(EmbeddedFile file) {
+  switch (file) {
+    case EmbeddedFile::Host: return TAVORIN_EMBEDDED_HOST;
+    case EmbeddedFile::Script: return TAVORIN_EMBEDDED_SCRIPT;
+    case EmbeddedFile::App: return TAVORIN_EMBEDDED_APP;
+  }
+  return 0;
+}
+
 }  // namespace
 
 std::expected<void, std::string> write_embedded(EmbeddedFile file,
                                                 const std::wstring& path) {
-  auto bytes =
-      resource_bytes(file == EmbeddedFile::Host ? TAVORIN_EMBEDDED_HOST
-                                                : TAVORIN_EMBEDDED_SCRIPT);
+  auto bytes = resource_bytes(resource_id(file));
   if (!bytes) return std::unexpected(bytes.error());
   HANDLE out = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr,
                            CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);

@@ -5,7 +5,7 @@
 
 namespace tavorin::windows_check {
 
-enum class EmbeddedFile { Host, Script };
+enum class EmbeddedFile { Host, Script, App };
 
 // Writes a file this program carries to the path (a new file).
 std::expected<void, std::string> write_embedded(EmbeddedFile file,

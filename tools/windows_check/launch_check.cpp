@@ -103,7 +103,7 @@ Check check_launch(Context& context) {
   std::vector<std::string> messages = launch_messages();
   check.detail = "host: " + native_messaging::narrow(host) +
                  "\nmessages: " + sizes_text(messages) +
-                 ", each answered by the stand-in app";
+                 ", each answered by the example app";
   check.ok = true;
   for (const Way& way : WAYS) {
     auto outcome = launch_and_relay(host, way, messages);

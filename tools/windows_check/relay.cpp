@@ -1,6 +1,6 @@
 #include "relay.h"
 
-#include "stand_in_app.h"
+#include "example_app.h"
 
 namespace tavorin::windows_check {
 
@@ -45,7 +45,7 @@ std::expected<std::vector<double>, std::string> relay(
     auto answer = host.round_trip(message, ROUND_TRIP_MS);
     if (!answer) return std::unexpected(answer.error());
     times.push_back(clock.elapsed_ms());
-    if (*answer != StandInApp::answer_to(message)) {
+    if (*answer != ExampleApp::answer_to(message)) {
       return std::unexpected("the answer to the message of " +
                              with_thousands(message.size()) +
                              " bytes differs from the app's (" +

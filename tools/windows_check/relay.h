@@ -17,7 +17,7 @@ std::vector<std::string> launch_messages();
 // A JSON message of exactly `size` bytes.
 std::string message_of_size(std::size_t size);
 
-// Relays each message through the host to the stand-in app and checks
+// Relays each message through the host to the example app and checks
 // that the answer is the app's, byte for byte: each round trip's time in
 // milliseconds, or what went wrong.
 std::expected<std::vector<double>, std::string> relay(
