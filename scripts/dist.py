@@ -370,11 +370,20 @@ def set_summary(msi, package_code, epoch):
         f.write(data)
 
 
+def next_version(version):
+    """The version after this one in the three fields Windows Installer
+    compares."""
+    major, minor, patch = (int(field) for field in version.split(".")[:3])
+    return f"{major}.{minor}.{patch + 1}"
+
+
 def build_msi(stage, out, version, epoch, ids):
     """The MSI from the files in stage (wixl reads them from its working
-    folder). The product code is one per version; the package code changes
-    with anything in the package."""
-    product_code = uuid.uuid5(UPGRADE_CODE, "product " + version)
+    folder). The product code is one per version of the package under its
+    name, so that the package renamed from the desktop app's name is another
+    product at the same version, which its upgrade replaces; the package
+    code changes with anything in the package."""
+    product_code = uuid.uuid5(UPGRADE_CODE, "product Tavorin browser host " + version)
     digest = hashlib.sha256(version.encode())
     for name in sorted(os.listdir(stage)):
         with open(os.path.join(stage, name), "rb") as f:
@@ -386,6 +395,7 @@ def build_msi(stage, out, version, epoch, ids):
         os.utime(os.path.join(stage, name), (epoch, epoch))
     done = subprocess.run(
         ["wixl", "--arch", "x64", "-D", f"Version={version}",
+         "-D", f"NextVersion={next_version(version)}",
          "-D", f"ProductCode={product_code}",
          "-D", "Chromium=" + ("yes" if ids["chromium"] else "no"),
          "-D", "Firefox=" + ("yes" if ids["firefox"] else "no"),

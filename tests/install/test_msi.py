@@ -140,7 +140,7 @@ class MsiUnderWine(unittest.TestCase):
         """Machines have the package that went by the app's name, folder and
         key: the upgrade code finds it, and nothing of it stays."""
         previous = build_desktop_app_named_msi(os.path.join(self.scratch, "app-named"),
-                                               "0.4.4")
+                                               "0.4.5")
         if previous is None:
             self.skipTest("this checkout lacks the commit the earlier package is built from")
         self.addCleanup(self.wine.msiexec, "/x", product_code(previous))

@@ -5,7 +5,7 @@ found the way Chrome finds it (tests/install/launcher.py starts it).
     from wine_msi import WinePrefix, build_msi
 
     msi = build_msi(folder)                    # scripts/dist.py --only msi
-    old = build_desktop_app_named_msi(folder, "0.4.4")  # as packaged before
+    old = build_desktop_app_named_msi(folder, "0.4.5")  # as packaged before
     with WinePrefix() as wine:                 # fresh prefix; removed after
         wine.msiexec("/i", msi)                # CompletedProcess
         exe, manifest = wine.registered_host() # as Chrome resolves it

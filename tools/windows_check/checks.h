@@ -17,6 +17,7 @@ Check check_log_cost(Context& context);
 Check check_refused_connects(Context& context);
 Check check_script_installer(Context& context);
 Check check_listener_owner(Context& context);
+Check check_elevated_app(Context& context);
 Check check_default_terminal(Context& context);
 Check check_registry_views(Context& context);
 Check check_msi(Context& context);

@@ -17,6 +17,7 @@ struct Options {
   bool help = false;
   std::wstring host;                       // empty: the host carried inside
   std::vector<std::wstring> msi_packages;  // an earlier, then a later one
+  bool elevated_app = false;  // start the example app elevated, once
 };
 
 // What every check may use: the options, what this system is, the host's

@@ -28,6 +28,7 @@ constexpr CheckFunction CHECKS[] = {
     wc::check_log_cost,
     wc::check_refused_connects,
     wc::check_listener_owner,
+    wc::check_elevated_app,
     wc::check_default_terminal,
     wc::check_registry_views,
     wc::check_script_installer,

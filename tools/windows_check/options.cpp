@@ -32,6 +32,8 @@ std::expected<Options, std::string> parse_options(
     const std::wstring& argument = arguments[i];
     if (argument == L"--json") {
       options.json = true;
+    } else if (argument == L"--elevated-app") {
+      options.elevated_app = true;
     } else if (argument == L"--help" || argument == L"/?") {
       options.help = true;
     } else if ((argument == L"--host" || argument == L"--msi") &&

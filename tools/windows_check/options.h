@@ -15,7 +15,7 @@ std::expected<Options, std::string> parse_options(
 
 inline constexpr const char* USAGE =
     "usage: tavorin_windows_check.exe [--json] [--host PATH] "
-    "[--msi PACKAGE [--msi LATER_PACKAGE]]\n"
+    "[--msi PACKAGE [--msi LATER_PACKAGE]] [--elevated-app]\n"
     "\n"
     "Checks on this Windows what the tests under Wine cannot: how each "
     "browser's way of starting the host works here, the log's cost on a "
@@ -28,6 +28,8 @@ inline constexpr const char* USAGE =
     "inside\n"
     "  --msi PACKAGE   install, upgrade (with a second --msi) and uninstall "
     "it while a host runs\n"
+    "  --elevated-app  start the example app as administrator (one consent "
+    "prompt) and see that the host takes it for this user's\n"
     "\n"
     "It writes only in a folder of its own under %TEMP% and removes it; it "
     "puts back the registry key the script installer writes.\n"
