@@ -2,8 +2,9 @@
 each browser's order, a key naming a missing manifest, or a device or a
 folder instead of one, the policies that hide or block the host, the host
 started through cmd.exe and named pipes from a folder with letters outside
-ASCII, what cmd.exe reads in the host's path, a REG_EXPAND_SZ key, and a user's
-registration hiding the machine's. The manifest rules themselves are the
+ASCII, what cmd.exe reads in the host's path, a REG_EXPAND_SZ key, a user's
+registration hiding the machine's, and one manifest named for two browser
+families. The manifest rules themselves are the
 same code as on Linux and are tested there.
 
 Settings from the environment (CTest sets them):
@@ -106,8 +107,15 @@ class WindowsDoctor(DoctorTestCase):
             self.assertIn(line, text)
         self.reg("add", rf"HKLM\{POLICY}", "/v", "NativeHostsExecutablesLaunchDirectly",
                  "/t", "REG_DWORD", "/d", "1", "/f")
-        _, checks = self.doctor("--browser", "chrome")
+        # And Firefox's key naming the Chrome-family manifest: the same file,
+        # which Firefox refuses, whichever browser the doctor reads first.
+        chrome_manifest = windows_path(os.path.join(folder, HOST_NAME + ".json"))
+        self.reg("add", host_key("firefox"), "/ve", "/d", chrome_manifest, "/f")
+        _, checks = self.doctor()
         self.assertIn("Google Chrome starts the host directly", checks["console_window"]["detail"])
+        self.assertTrue(checks["manifest:chrome"]["ok"], checks["manifest:chrome"])
+        self.assert_fails(checks, "manifest:firefox", "manifest: " + chrome_manifest,
+                          '"allowed_origins" is no member of a Firefox manifest')
 
     def test_firefox_in_its_own_order_and_its_own_way(self):
         folder = self.install(ids=(FIREFOX_EXTENSION,))
