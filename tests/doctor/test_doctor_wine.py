@@ -21,8 +21,8 @@ import time
 import unittest
 
 from doctor_run import (CLEAN_END, FIREFOX_EXTENSION, HOST_NAME, ROOT, TEST_EXTENSION,
-                        WINDOWS_KEYS, WINE, DoctorTestCase, host_key, wine_environment,
-                        windows_path)
+                        WINDOWS_KEYS, WINE, DoctorTestCase, forget_registry_keys, host_key,
+                        wine_environment, windows_path)
 
 DOCTOR = os.environ.get("TAVORIN_DOCTOR_EXE", os.path.join(ROOT, "build/windows/tavorin_doctor.exe"))
 EXE = os.environ.get("TAVORIN_SHIM_EXE", os.path.join(ROOT, "build/windows/tavorin_shim.exe"))
@@ -47,10 +47,10 @@ class WindowsDoctor(DoctorTestCase):
                               env=self.env, timeout=60)
 
     def forget_registrations(self):
-        for hive in ("HKCU", "HKLM"):
-            for browser in WINDOWS_KEYS:
-                self.reg("delete", host_key(browser, hive), "/f")
-            self.reg("delete", rf"{hive}\{POLICY}", "/f")
+        forget_registry_keys(self.env, [key for hive in ("HKCU", "HKLM")
+                                        for key in [host_key(browser, hive)
+                                                    for browser in WINDOWS_KEYS] +
+                                        [rf"{hive}\{POLICY}"]])
 
     def install(self, *args, folder="Jürgen Ü 世界 host", ids=(TEST_EXTENSION,)):
         host_folder = os.path.join(self.root, folder)
