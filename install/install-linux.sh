@@ -25,28 +25,12 @@ DESTDIR=${DESTDIR:-}
 
 die() { echo "install-linux.sh: $*" >&2; exit 2; }
 
-host_path=""
-extensions=""
-browsers=""
-scope=user
-user_data_dir=""
-action=install
-
-while [ $# -gt 0 ]; do
-  case "$1" in
-    --extension) [ $# -ge 2 ] || die "--extension needs an ID"; extensions="$extensions $2"; shift 2 ;;
-    --path) [ $# -ge 2 ] || die "--path needs a file"; host_path=$2; shift 2 ;;
-    --browser) [ $# -ge 2 ] || die "--browser needs a name"; browsers="$browsers $2"; shift 2 ;;
-    --system) scope=system; shift ;;
-    --user-data-dir) [ $# -ge 2 ] || die "--user-data-dir needs a folder"; user_data_dir=$2; shift 2 ;;
-    --uninstall) action=uninstall; shift ;;
-    -h|--help) sed -n '2,16p' "$0"; exit 0 ;;
-    *) die "unknown option: $1" ;;
-  esac
-done
-
-# The form of an ID, as the browsers themselves check it.
+# The form of an ID, as the browsers themselves check it: the whole ID, so
+# a line break in it makes it none (grep would judge each line alone).
+NEWLINE='
+'
 id_form() {
+  case "$1" in *"$NEWLINE"*) echo neither; return ;; esac
   if printf '%s\n' "$1" | LC_ALL=C grep -Eqx '[a-p]{32}'; then
     echo chromium
   elif printf '%s\n' "$1" | LC_ALL=C grep -Eqix \
@@ -57,13 +41,34 @@ id_form() {
   fi
 }
 
+# Adds one ID, as it was given (white space in it is no separator), to the
+# Chrome family's origins or to Firefox's IDs.
 origins=""
 firefox_ids=""
-for id in $extensions; do
-  case "$(id_form "$id")" in
-    chromium) origins="$origins${origins:+, }\"chrome-extension://$id/\"" ;;
-    firefox) firefox_ids="$firefox_ids${firefox_ids:+, }\"$id\"" ;;
-    *) die "not an extension ID: $id (a Chrome-family ID is 32 letters a to p; a Firefox ID is name@domain or a GUID in braces)" ;;
+sort_id() {
+  case "$(id_form "$1")" in
+    chromium) origins="$origins${origins:+, }\"chrome-extension://$1/\"" ;;
+    firefox) firefox_ids="$firefox_ids${firefox_ids:+, }\"$1\"" ;;
+    *) die "not an extension ID: $1 (a Chrome-family ID is 32 letters a to p; a Firefox ID is name@domain or a GUID in braces)" ;;
+  esac
+}
+
+host_path=""
+browsers=""
+scope=user
+user_data_dir=""
+action=install
+
+while [ $# -gt 0 ]; do
+  case "$1" in
+    --extension) [ $# -ge 2 ] || die "--extension needs an ID"; sort_id "$2"; shift 2 ;;
+    --path) [ $# -ge 2 ] || die "--path needs a file"; host_path=$2; shift 2 ;;
+    --browser) [ $# -ge 2 ] || die "--browser needs a name"; browsers="$browsers $2"; shift 2 ;;
+    --system) scope=system; shift ;;
+    --user-data-dir) [ $# -ge 2 ] || die "--user-data-dir needs a folder"; user_data_dir=$2; shift 2 ;;
+    --uninstall) action=uninstall; shift ;;
+    -h|--help) sed -n '2,16p' "$0"; exit 0 ;;
+    *) die "unknown option: $1" ;;
   esac
 done
 
@@ -118,7 +123,7 @@ if [ "$action" = uninstall ]; then
   exit 0
 fi
 
-[ -n "$extensions" ] || die "give at least one --extension ID"
+[ -n "$origins$firefox_ids" ] || die "give at least one --extension ID"
 [ -n "$host_path" ] || host_path="$here/tavorin_shim"
 case "$host_path" in
   /*) ;;

@@ -369,6 +369,11 @@ exit /b 1
 :sort_id
 rem Adds ID to the Chrome family's list or to Firefox's, by its form; fails
 rem for anything else.
+rem cmd.exe compares texts as the language sorts them, where the Kelvin
+rem sign is a "K", so anything but these ASCII characters is refused first:
+rem for /f splits at exactly the characters it is given, and finds a piece
+rem only where another one stands.
+for /f "delims=abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789-._@{}" %%R in ("%ID%") do exit /b 1
 call :check_chrome_id
 if errorlevel 1 goto sort_firefox
 if defined ORIGINS set ORIGINS=%ORIGINS%, "chrome-extension://%ID%/"

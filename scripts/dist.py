@@ -145,10 +145,21 @@ def source_date_epoch():
 
 # An ID's form says its browser, as the installers sort them: Chromium's
 # extension IDs are 32 letters a to p; Firefox takes an add-on's ID as
-# name@domain or a GUID in braces (its schema's ExtensionID), in any case.
+# name@domain or a GUID in braces (its schema's ExtensionID), in any case
+# of ASCII letters only (ignoring case in Unicode, "k" would match the
+# Kelvin sign). tests/data/extension_ids.tsv holds the cases.
 CHROMIUM_ID = re.compile(r"[a-p]{32}")
 FIREFOX_ID = re.compile(r"\{[0-9a-f]{8}-[0-9a-f]{4}-[0-9a-f]{4}-[0-9a-f]{4}-[0-9a-f]{12}\}"
-                        r"|[a-z0-9-._]*@[a-z0-9-._]+", re.IGNORECASE)
+                        r"|[a-z0-9-._]*@[a-z0-9-._]+", re.IGNORECASE | re.ASCII)
+
+
+def id_family(word):
+    """"chromium" or "firefox" for an extension ID by its form, else None."""
+    if CHROMIUM_ID.fullmatch(word):
+        return "chromium"
+    if FIREFOX_ID.fullmatch(word):
+        return "firefox"
+    return None
 
 
 def extension_ids(text):
@@ -156,11 +167,8 @@ def extension_ids(text):
     order and once each: {"chromium": [...], "firefox": [...]}."""
     sorted_ids = {"chromium": [], "firefox": []}
     for word in re.split(r"[\s,]+", text.strip()) if text.strip() else TEST_EXTENSION_IDS:
-        if CHROMIUM_ID.fullmatch(word):
-            family = "chromium"
-        elif FIREFOX_ID.fullmatch(word):
-            family = "firefox"
-        else:
+        family = id_family(word)
+        if family is None:
             raise Refusal("not an extension ID (32 letters a to p for Chrome, Chromium, "
                           f"Edge and Brave; name@domain or a GUID in braces for Firefox): {word}")
         if word not in sorted_ids[family]:

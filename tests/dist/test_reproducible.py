@@ -1,9 +1,11 @@
-"""Two clean builds of the same sources, in two folders of different names
-and depths, give the same bytes: the Windows program, the Linux host, and
-every file make dist writes (MSI, zip, tarball, developer kit, SHA256SUMS).
+"""A clean build of the same sources, in a folder of another name and
+depth, gives the same bytes as the build in build/ that `make test` has
+just made: the Windows programs, the Linux host and doctor, and every file
+make dist writes from them (MSI, zip, tarball, developer kit, SHA256SUMS).
 
-Copies the work tree (the files git knows, committed or not) twice and
-builds the programs in each copy, two jobs at a time.
+Copies the work tree (the files git knows, committed or not) once and
+builds the programs there with the same presets, two jobs at a time; build/
+must be up to date with the work tree, as `make test` leaves it.
 """
 import filecmp
 import os
@@ -31,10 +33,15 @@ def build(tree):
     quiet = dict(check=True, cwd=tree, stdout=subprocess.DEVNULL)
     for preset, options, targets in (
             ("windows", [], ["tavorin_shim", "tavorin_doctor", "tavorin_windows_check"]),
-            ("native", ["-DTAVORIN_BUILD_TESTS=OFF"], ["tavorin_shim", "tavorin_doctor"])):
+            ("native", [], ["tavorin_shim", "tavorin_doctor"])):
         subprocess.run(["cmake", "--preset", preset, *options], **quiet)
         subprocess.run(["cmake", "--build", "--preset", preset, "--target", *targets], **quiet)
-    subprocess.run([sys.executable, "scripts/dist.py"], **quiet,
+
+
+def dist(tree, out):
+    """make dist's files from the tree's build/, into `out`."""
+    subprocess.run([sys.executable, "scripts/dist.py", "--out", out], check=True, cwd=tree,
+                   stdout=subprocess.DEVNULL,
                    env=dict(os.environ, SOURCE_DATE_EPOCH=EPOCH, SIGN_PKCS12="",
                             SIGN_PASSWORD_FILE="", EXTENSION_IDS=""))
 
@@ -43,11 +50,12 @@ class Reproducible(unittest.TestCase):
     def test_two_builds_in_different_folders_are_byte_identical(self):
         scratch = tempfile.mkdtemp(prefix="tavorin-repro-")
         self.addCleanup(shutil.rmtree, scratch)
-        first = os.path.join(scratch, "a")
+        first = ROOT
         second = os.path.join(scratch, "somewhere", "else", "tavorin-source-tree")
-        for tree in (first, second):
-            copy_tree(tree)
-            build(tree)
+        copy_tree(second)
+        build(second)
+        dist(first, os.path.join(scratch, "first-dist"))
+        dist(second, os.path.join(scratch, "second-dist"))
 
         for program in ("build/windows/tavorin_shim.exe", "build/native/tavorin_shim",
                         "build/windows/tavorin_doctor.exe", "build/native/tavorin_doctor",
@@ -56,13 +64,14 @@ class Reproducible(unittest.TestCase):
             with self.subTest(program):
                 self.assertTrue(filecmp.cmp(os.path.join(first, program),
                                             os.path.join(second, program), shallow=False))
-        names = sorted(os.listdir(os.path.join(first, "dist")))
+        names = sorted(os.listdir(os.path.join(scratch, "first-dist")))
         self.assertEqual(len(names), 6)
-        self.assertEqual(names, sorted(os.listdir(os.path.join(second, "dist"))))
+        self.assertEqual(names, sorted(os.listdir(os.path.join(scratch, "second-dist"))))
         for name in names:
             with self.subTest(name):
-                self.assertTrue(filecmp.cmp(os.path.join(first, "dist", name),
-                                            os.path.join(second, "dist", name), shallow=False))
+                self.assertTrue(filecmp.cmp(os.path.join(scratch, "first-dist", name),
+                                            os.path.join(scratch, "second-dist", name),
+                                            shallow=False))
 
 
 if __name__ == "__main__":

@@ -14,8 +14,9 @@ ROOT = os.path.dirname(os.path.dirname(HERE))
 sys.path.insert(0, os.path.join(ROOT, "tests", "e2e"))
 from harness import (FALLBACK_PORTS, FIREFOX_EXTENSION, FIREFOX_FOLDER,  # noqa: E402,F401
                      HOST_NAME, LINUX_FOLDERS, TEST_EXTENSION, WINDOWS_KEYS, WINE,
-                     ExampleApp, host_key, make_stranger, port_in_use, refusing_port,
-                     scratch_folder, stranger_listens, wine_environment, windows_path)
+                     ExampleApp, forget_registry_keys, host_key, make_stranger, port_in_use,
+                     refusing_port, scratch_folder, stranger_listens, wine_environment,
+                     windows_path)
 
 CLEAN_END = "Chrome disconnected (EOF) after 0 messages"
 APP = os.environ.get("TAVORIN_EXAMPLE_APP", os.path.join(ROOT, "build/native/tavorin_example_app"))

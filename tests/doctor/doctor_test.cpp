@@ -5,8 +5,12 @@
 // registration hiding the machine's.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <map>
+#include <memory>
+#include <span>
 #include <string>
 
 #include "cmd_line.h"
@@ -20,6 +24,7 @@
 #include "manifest.h"
 #include "shadowing.h"
 #include "system.h"
+#include "taken_manifest.h"
 
 namespace {
 
@@ -245,49 +250,248 @@ TEST_F(DoctorFiles, MemoryThePlatformCannotGiveIsAFindingNotAnAbort) {
   EXPECT_FALSE(bytes.error().fix.empty());
 }
 
+// The size the system gave when the file was opened is no promise: the
+// file may grow while it is read, and must then be refused, not cut short.
+TEST(DoctorFileReader, AFileThatGrowsPastTheLimitWhileReadIsAFinding) {
+  using tavorin::doctor::FileNature;
+  using tavorin::doctor::read_small_file;
+  for (std::size_t grown : {MAX_FILE_BYTES - 1, MAX_FILE_BYTES,
+                            MAX_FILE_BYTES + 1, 2 * MAX_FILE_BYTES}) {
+    FakePlatform os;
+    std::size_t left = grown;
+    auto read_some = [&](std::span<char> room) -> tavorin::Result<std::size_t> {
+      std::size_t step = std::min({left, room.size(), std::size_t{65536}});
+      std::fill_n(room.data(), step, 'x');
+      left -= step;
+      return step;
+    };
+    auto bytes =
+        read_small_file(os, "grows.json", FileNature{{}, 100}, read_some);
+    if (grown <= MAX_FILE_BYTES) {
+      ASSERT_TRUE(bytes.has_value()) << grown << ": " << bytes.error().what;
+      EXPECT_EQ(bytes->view().size(), grown);
+    } else {
+      ASSERT_FALSE(bytes.has_value()) << grown << " bytes read as a manifest";
+      EXPECT_EQ(
+          bytes.error().what.rfind("grows.json grew past 1048576 bytes", 0), 0u)
+          << bytes.error().what;
+    }
+  }
+}
+
+// Manifests of the test's own and a host that exists, for the doctor's
+// choice among the places a browser reads.
+class TakenManifest : public DoctorFiles {
+ protected:
+  std::string manifest(const std::string& name, const std::string& list) {
+    std::string path = (folder_ / name).string();
+    std::ofstream(path)
+        << R"({"name": "com.tavorin.desktop", "description": "d", )"
+        << R"("path": "/bin/sh", "type": "stdio", )" << list << "}";
+    return path;
+  }
+  std::string chrome_manifest(const std::string& name) {
+    return manifest(
+        name, R"("allowed_origins": )"
+              R"(["chrome-extension://gppkkhdhkkicmjpcgcpidfjhncllihef/"])");
+  }
+  std::string firefox_manifest(const std::string& name) {
+    return manifest(name,
+                    R"("allowed_extensions": ["bridge-test@tavorin.example"])");
+  }
+};
+
+// The same file is the Chromium family's valid manifest and one Firefox
+// refuses, whichever browser the doctor reads it for first.
+TEST_F(TakenManifest, AFindingHoldsForTheBrowsersOfOneFamilyOnly) {
+  using tavorin::native_messaging::find_browser;
+  const std::string path = chrome_manifest("com.tavorin.desktop.json");
+  const char* orders[][3] = {{"chrome", "firefox", "edge"},
+                             {"firefox", "chrome", "edge"}};
+  for (const auto& order : orders) {
+    tavorin::doctor::ManifestFindings findings;
+    for (const char* name : order) {
+      const auto& browser = *find_browser(name);
+      auto finding = findings.check(os_, browser, path);
+      bool firefox = std::string_view(name) == "firefox";
+      EXPECT_EQ(finding.check.ok, !firefox)
+          << name << " after " << order[0] << ": " << finding.check.detail;
+      EXPECT_EQ(finding.host.has_value(), !firefox) << name;
+      EXPECT_EQ(finding.check.id, "manifest:" + std::string(name));
+    }
+  }
+}
+
+// Firefox on Linux passes over each manifest it refuses, in its order, and
+// takes the first it accepts; the Chromium family takes the first it finds.
+TEST_F(TakenManifest, FirefoxReadsOnPastTheManifestsItRefuses) {
+  using tavorin::doctor::BrowserRegistration;
+  using tavorin::doctor::RegistrationPlace;
+  auto place = [](const std::string& path) {
+    return RegistrationPlace{
+        .where = path, .manifest_path = path, .manifest_exists = true};
+  };
+  const std::string user = chrome_manifest("user.json");
+  const std::string lib = firefox_manifest("lib.json");
+  const std::string lib64 = chrome_manifest("lib64.json");
+  struct Case {
+    const char* browser;
+    std::vector<std::string> places;
+    std::string taken;
+    std::vector<std::string> lines;
+  };
+  const Case cases[] = {
+      {"firefox",
+       {user, lib, lib64},
+       lib,
+       {"passed over, as Firefox refuses it: " + user + ": "}},
+      {"firefox", {user, lib64}, user, {"refused as well: " + lib64 + ": "}},
+      {"chrome", {user, lib}, user, {}},
+  };
+  for (const Case& c : cases) {
+    const auto& browser = *tavorin::native_messaging::find_browser(c.browser);
+    BrowserRegistration registration{
+        .browser = &browser,
+        .takes_first_valid =
+            browser.family == tavorin::native_messaging::Family::Firefox};
+    for (const std::string& path : c.places) {
+      registration.places.push_back(place(path));
+    }
+    tavorin::doctor::ManifestFindings findings;
+    auto taken = tavorin::doctor::taken_manifest(os_, findings, registration);
+    ASSERT_TRUE(taken.has_value());
+    const std::string& detail = taken->check.detail;
+    EXPECT_EQ(detail.rfind("manifest: " + c.taken + "\n", 0), 0u) << detail;
+    EXPECT_EQ(taken->check.ok, c.taken == lib || c.browser[0] == 'c') << detail;
+    for (const std::string& line : c.lines) {
+      EXPECT_NE(detail.find("\n" + line), std::string::npos) << detail;
+    }
+    EXPECT_EQ(detail.find("passed over") != std::string::npos ||
+                  detail.find("refused as well") != std::string::npos,
+              !c.lines.empty())
+        << detail;
+  }
+}
+
 using tavorin::native_messaging::check_firefox_manifest;
 using tavorin::native_messaging::extension_id_form;
 using tavorin::native_messaging::ExtensionIdForm;
 
-TEST(ExtensionIds, EachIsSortedByItsFormAndLookAlikesAreRefused) {
-  const std::pair<const char*, ExtensionIdForm> cases[] = {
-      {"gppkkhdhkkicmjpcgcpidfjhncllihef", ExtensionIdForm::Chromium},
-      {"bridge-test@tavorin.example", ExtensionIdForm::Firefox},
-      {"Name_1.x@Example-2.COM", ExtensionIdForm::Firefox},
-      {"@example.com", ExtensionIdForm::Firefox},  // Firefox takes no name
-      {"{12345678-abcd-ABCD-1234-123456789abc}", ExtensionIdForm::Firefox},
-      // Look-alikes no browser would ever match.
-      {"GPPKKHDHKKICMJPCGCPIDFJHNCLLIHEF", ExtensionIdForm::Neither},
-      {"gppkkhdhkkicmjpcgcpidfjhncllihe", ExtensionIdForm::Neither},
-      {"chrome-extension://gppkkhdhkkicmjpcgcpidfjhncllihef/",
-       ExtensionIdForm::Neither},
-      {"12345678-abcd-abcd-1234-123456789abc", ExtensionIdForm::Neither},
-      {"{12345678-abcd-abcd-1234-123456789abcd}", ExtensionIdForm::Neither},
-      {"{1234567g-abcd-abcd-1234-123456789abc}", ExtensionIdForm::Neither},
-      {"name@", ExtensionIdForm::Neither},
-      {"a@b@c", ExtensionIdForm::Neither},
-      {"me+tag@example.com", ExtensionIdForm::Neither},
-      {" bridge@tavorin.example", ExtensionIdForm::Neither},
-      {"br\xC3\xBC"
-       "cke@tavorin.example",
-       ExtensionIdForm::Neither},
-      {"", ExtensionIdForm::Neither},
+// The ID column of the table of ID cases, its escapes undone.
+std::string table_id(std::string_view text) {
+  std::string id;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (text[i] != '\\' || i + 1 == text.size()) {
+      id += text[i];
+      continue;
+    }
+    char escape = text[++i];
+    if (escape == 't') {
+      id += '\t';
+    } else if (escape == 'n') {
+      id += '\n';
+    } else if (escape == 'x') {
+      id += static_cast<char>(
+          std::stoi(std::string(text.substr(i + 1, 2)), nullptr, 16));
+      i += 2;
+    } else {
+      id += escape;
+    }
+  }
+  return id;
+}
+
+// The table every sorter of IDs is held to: the installers', the release
+// script's and this one.
+TEST(ExtensionIds, EachIsSortedAsTheTableOfIdCasesSays) {
+  std::ifstream table(TAVORIN_EXTENSION_ID_TABLE);
+  ASSERT_TRUE(table) << TAVORIN_EXTENSION_ID_TABLE;
+  const std::map<std::string, ExtensionIdForm> forms = {
+      {"chrome", ExtensionIdForm::Chromium},
+      {"firefox", ExtensionIdForm::Firefox},
+      {"refused", ExtensionIdForm::Neither}};
+  int rows = 0;
+  for (std::string line; std::getline(table, line);) {
+    if (line.starts_with('#')) continue;
+    std::size_t tab = line.find('\t');
+    std::string kind = line.substr(tab + 1, line.find('\t', tab + 1) - tab - 1);
+    ASSERT_TRUE(forms.contains(kind)) << line;
+    std::string id = table_id(std::string_view(line).substr(0, tab));
+    EXPECT_EQ(extension_id_form(id), forms.at(kind))
+        << "the doctor sorts \"" << id << "\" wrongly: " << line;
+    ++rows;
+  }
+  EXPECT_GT(rows, 30);
+}
+
+// Each origin inside a manifest of the heap, as the doctor reads one: a
+// read past the end of the text would reach other memory there.
+TEST(ExtensionOrigins, OnlyTheSchemeAChromiumIdAndTheSlashMakeOne) {
+  using tavorin::native_messaging::check_manifest;
+  using tavorin::native_messaging::System;
+  const std::pair<std::string, bool> origins[] = {
+      {"chrome-extension://gppkkhdhkkicmjpcgcpidfjhncllihef/", true},
+      {"chrome-extension://", false},
+      {"chrome-extension:///", false},
+      {"chrome-extension:/", false},
+      {"chrome-extension://gppkkhdhkkicmjpcgcpidfjhncllihef", false},
+      {"chrome-extension://bridge-test@tavorin.example/", false},
+      {"moz-extension://gppkkhdhkkicmjpcgcpidfjhncllihef/", false},
   };
-  for (const auto& [id, form] : cases) {
-    EXPECT_EQ(extension_id_form(id), form) << id;
+  for (const auto& [origin, valid] : origins) {
+    auto bytes = std::make_unique<std::string>(
+        R"({"name": "com.tavorin.desktop", "description": "d", "path": )"
+        R"("/opt/t/tavorin_shim", "type": "stdio", "allowed_origins": [")" +
+        origin + "\"]}");
+    auto read = check_manifest(*bytes, "com.tavorin.desktop", System::Linux);
+    EXPECT_EQ(read.browser_accepts(), valid) << origin;
+    if (!valid) {
+      ASSERT_EQ(read.problems.size(), 1u) << origin;
+      EXPECT_NE(read.problems[0].what.find("\"" + origin + "\""),
+                std::string::npos)
+          << read.problems[0].what;
+    }
   }
 }
 
-TEST(ExtensionOrigins, OnlyTheSchemeAChromiumIdAndTheSlashMakeOne) {
-  using tavorin::native_messaging::is_extension_origin;
-  EXPECT_TRUE(is_extension_origin(
-      "chrome-extension://gppkkhdhkkicmjpcgcpidfjhncllihef/"));
-  for (const char* origin :
-       {"chrome-extension://", "chrome-extension:///", "chrome-extension:/",
-        "chrome-extension://gppkkhdhkkicmjpcgcpidfjhncllihef",
-        "chrome-extension://bridge-test@tavorin.example/",
-        "moz-extension://gppkkhdhkkicmjpcgcpidfjhncllihef/"}) {
-    EXPECT_FALSE(is_extension_origin(origin)) << origin;
+// Linux browsers start only a host named by its absolute path; on Windows
+// a path is taken relative to the manifest's folder.
+TEST(ManifestPath, OnlyLinuxNeedsAnAbsolutePath) {
+  using tavorin::native_messaging::System;
+  struct Case {
+    System system;
+    const char* path;
+    bool accepted;
+  };
+  const Case cases[] = {
+      {System::Linux, "/opt/t/tavorin_shim", true},
+      {System::Linux, "tavorin_shim", false},
+      {System::Linux, "./tavorin_shim", false},
+      {System::Linux, "~/tavorin_shim", false},
+      {System::Windows, "tavorin_shim.exe", true},
+      {System::Windows, "C:\\\\Tavorin\\\\tavorin_shim.exe", true},
+  };
+  for (const Case& c : cases) {
+    const std::string common = R"({"name": "com.tavorin.desktop", "path": ")" +
+                               std::string(c.path) +
+                               R"(", "type": "stdio", "description": "d", )";
+    const std::string chrome =
+        common +
+        R"("allowed_origins": ["chrome-extension://gppkkhdhkkicmjpcgcpidfjhncllihef/"]})";
+    const std::string firefox =
+        common + R"("allowed_extensions": ["bridge-test@tavorin.example"]})";
+    for (auto read :
+         {tavorin::native_messaging::check_manifest(
+              chrome, "com.tavorin.desktop", c.system),
+          check_firefox_manifest(firefox, "com.tavorin.desktop", c.system)}) {
+      EXPECT_EQ(read.browser_accepts(), c.accepted) << c.path;
+      if (!c.accepted) {
+        ASSERT_FALSE(read.problems.empty());
+        EXPECT_NE(read.problems[0].what.find("is not absolute"),
+                  std::string::npos)
+            << read.problems[0].what;
+      }
+    }
   }
 }
 

@@ -58,15 +58,22 @@ class LinuxDoctor(DoctorTestCase):
         return path
 
     def test_nothing_installed_names_every_place_each_browser_looks(self):
+        """In the browser's own order: the user's folder, then the system's
+        (Firefox's builds use /usr/lib or /usr/lib64)."""
+        system_folders = {
+            "chrome": ["/etc/opt/chrome"], "chromium": ["/etc/chromium"],
+            "edge": ["/etc/opt/edge"], "brave": ["/etc/opt/brave.com/brave"],
+            "firefox": ["/usr/lib/mozilla", "/usr/lib64/mozilla"]}
         status, checks = self.doctor()
         self.assertEqual(status, 1)
-        for browser, folder in LINUX_FOLDERS.items():
-            self.assert_fails(checks, "registration:" + browser,
-                              os.path.join(self.home, folder, HOST_NAME + ".json"),
-                              "/" + HOST_NAME + ".json: no file")
-        self.assert_fails(checks, "registration:firefox", self.manifest_path("firefox"),
-                          f"/usr/lib/mozilla/native-messaging-hosts/{HOST_NAME}.json: no file",
-                          f'Firefox answers "No such native application {HOST_NAME}"')
+        for browser, folders in system_folders.items():
+            user = os.path.join(self.home, dict(LINUX_FOLDERS, firefox=FIREFOX_FOLDER)[browser])
+            places = [user] + [f + "/native-messaging-hosts" for f in folders]
+            check = self.assert_fails(checks, "registration:" + browser)
+            self.assertEqual(check["detail"].splitlines()[1:len(places) + 1],
+                             [f"  {place}/{HOST_NAME}.json: no file" for place in places])
+        self.assertIn(f'Firefox answers "No such native application {HOST_NAME}"',
+                      checks["registration:firefox"]["detail"])
         self.assertNotIn("manifest:chrome", checks)
         self.assert_fails(checks, "live_launch", "skipped")
 

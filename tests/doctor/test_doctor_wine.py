@@ -2,8 +2,9 @@
 each browser's order, a key naming a missing manifest, or a device or a
 folder instead of one, the policies that hide or block the host, the host
 started through cmd.exe and named pipes from a folder with letters outside
-ASCII, what cmd.exe reads in the host's path, a REG_EXPAND_SZ key, and a user's
-registration hiding the machine's. The manifest rules themselves are the
+ASCII, what cmd.exe reads in the host's path, a REG_EXPAND_SZ key, a user's
+registration hiding the machine's, and one manifest named for two browser
+families. The manifest rules themselves are the
 same code as on Linux and are tested there.
 
 Settings from the environment (CTest sets them):
@@ -21,7 +22,8 @@ import time
 import unittest
 
 from doctor_run import (CLEAN_END, FIREFOX_EXTENSION, HOST_NAME, ROOT, TEST_EXTENSION,
-                        WINDOWS_KEYS, WINE, DoctorTestCase, ExampleApp, host_key,
+                        WINDOWS_KEYS, WINE, DoctorTestCase, ExampleApp, forget_registry_keys,
+                        host_key,
                         wine_environment, windows_path)
 
 DOCTOR = os.environ.get("TAVORIN_DOCTOR_EXE", os.path.join(ROOT, "build/windows/tavorin_doctor.exe"))
@@ -49,10 +51,10 @@ class WindowsDoctor(DoctorTestCase):
                               env=self.env, timeout=60)
 
     def forget_registrations(self):
-        for hive in ("HKCU", "HKLM"):
-            for browser in WINDOWS_KEYS:
-                self.reg("delete", host_key(browser, hive), "/f")
-            self.reg("delete", rf"{hive}\{POLICY}", "/f")
+        forget_registry_keys(self.env, [key for hive in ("HKCU", "HKLM")
+                                        for key in [host_key(browser, hive)
+                                                    for browser in WINDOWS_KEYS] +
+                                        [rf"{hive}\{POLICY}"]])
 
     def install(self, *args, folder="Jürgen Ü 世界 host", ids=(TEST_EXTENSION,)):
         host_folder = os.path.join(self.root, folder)
@@ -109,8 +111,15 @@ class WindowsDoctor(DoctorTestCase):
             self.assertIn(line, text)
         self.reg("add", rf"HKLM\{POLICY}", "/v", "NativeHostsExecutablesLaunchDirectly",
                  "/t", "REG_DWORD", "/d", "1", "/f")
-        _, checks = self.doctor("--browser", "chrome")
+        # And Firefox's key naming the Chrome-family manifest: the same file,
+        # which Firefox refuses, whichever browser the doctor reads first.
+        chrome_manifest = windows_path(os.path.join(folder, HOST_NAME + ".json"))
+        self.reg("add", host_key("firefox"), "/ve", "/d", chrome_manifest, "/f")
+        _, checks = self.doctor()
         self.assertIn("Google Chrome starts the host directly", checks["console_window"]["detail"])
+        self.assertTrue(checks["manifest:chrome"]["ok"], checks["manifest:chrome"])
+        self.assert_fails(checks, "manifest:firefox", "manifest: " + chrome_manifest,
+                          '"allowed_origins" is no member of a Firefox manifest')
 
     def test_three_commands_start_the_app_install_and_send_a_message(self):
         """What a developer does first on Windows: the Windows example app,

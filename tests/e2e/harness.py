@@ -78,6 +78,26 @@ def host_key(browser, hive="HKCU"):
     return rf"{hive}\{WINDOWS_KEYS[browser]}\NativeMessagingHosts\{HOST_NAME}"
 
 
+def forget_registry_keys(env, keys):
+    """Deletes each key (HKCU\\... or HKLM\\...) and all below it, if it is
+    there, in one Wine process: a `reg delete` each would start Wine once
+    for every key, before and after every test."""
+    hives = {"HKCU": "HKEY_CURRENT_USER", "HKLM": "HKEY_LOCAL_MACHINE"}
+    lines = ["Windows Registry Editor Version 5.00", ""]
+    for key in keys:
+        hive, below = key.split("\\", 1)
+        lines += [f"[-{hives[hive]}\\{below}]", ""]
+    folder = tempfile.mkdtemp(prefix="tavorin-reg-")
+    try:
+        path = os.path.join(folder, "forget.reg")
+        with open(path, "w", newline="\r\n") as f:
+            f.write("\n".join(lines))
+        subprocess.run([WINE, "reg", "import", windows_path(path)], capture_output=True,
+                       env=env, timeout=60, check=True)
+    finally:
+        shutil.rmtree(folder, ignore_errors=True)
+
+
 class NativeRunner:
     name = "native"
     # errno of a receive that outlasts SO_RCVTIMEO (EAGAIN)

@@ -7,8 +7,10 @@ Then the example app, the page's rules in C++, held to the same page on each
 system: the Linux program serving the Linux host, and the Windows program
 serving the Windows host under Wine."""
 
+import ctypes
 import os
 import socket
+import struct
 import threading
 import time
 import unittest
@@ -64,6 +66,57 @@ class PageApp:
                     self.lines.append(line)
                     if self.answer(connection, line) == "closed":
                         return
+
+
+class FolderEvents:
+    """What happens to the files of a folder, in order, as the kernel tells
+    it (inotify): ("appears" | "written" | "goes", name)."""
+
+    KINDS = ((0x100, "appears"), (0x80, "appears"), (0x8, "written"), (0x80, "written"),
+             (0x200, "goes"), (0x40, "goes"))  # create, moved to, close after writing...
+
+    def __init__(self, test, folder):
+        libc = ctypes.CDLL(None, use_errno=True)
+        self.fd = libc.inotify_init1(os.O_NONBLOCK | os.O_CLOEXEC)
+        test.assertGreaterEqual(self.fd, 0, os.strerror(ctypes.get_errno()))
+        test.addCleanup(os.close, self.fd)
+        mask = 0
+        for bit, _ in self.KINDS:
+            mask |= bit
+        test.assertGreaterEqual(libc.inotify_add_watch(self.fd, folder.encode(), mask), 0)
+
+    def read(self):
+        events = []
+        while True:
+            try:
+                data = os.read(self.fd, 1 << 16)
+            except BlockingIOError:
+                return events
+            at = 0
+            while at < len(data):
+                _, mask, _, length = struct.unpack_from("iIII", data, at)
+                name = data[at + 16:at + 16 + length].rstrip(b"\0").decode()
+                at += 16 + length
+                events += [(kind, name) for bit, kind in self.KINDS if mask & bit]
+
+
+class ExampleAppFiles(HostTestCase):
+    """The example app keeps the page's order: the port file whole before
+    the lock file appears (a host that finds the lock file finds the port),
+    and at its end the lock file first."""
+
+    def test_port_file_written_before_the_lock_file_appears_and_gone_after_it(self):
+        if self.runner.name != "native":
+            self.skipTest("the example app's files are watched on Linux")
+        events = FolderEvents(self, self.temp_dir)
+        app = self.start_app("--mode", "prod", "--port", "0")
+        with open(self.path(PORT_FILE), "rb") as f:
+            self.assertEqual(f.read(), b"%d" % app.port)
+        app.stop()
+        order = [event for event in events.read() if event[1] in (PORT_FILE, LOCK_FILE)]
+        self.assertEqual(order, [("appears", PORT_FILE), ("written", PORT_FILE),
+                                 ("appears", LOCK_FILE), ("written", LOCK_FILE),
+                                 ("goes", LOCK_FILE), ("goes", PORT_FILE)])
 
 
 class AppContract(HostTestCase):

@@ -11,8 +11,8 @@ import frames  # noqa: E402
 from harness import (FIREFOX_EXTENSION, FIREFOX_FOLDER, HOST_NAME,  # noqa: E402,F401
                      LINUX_FOLDERS, OTHER_EXTENSION, TEST_EXTENSION, WINDOWS_KEYS,
                      WINDOWS_MANIFESTS,
-                     WINE, ExampleApp, HostSession, echo, host_key,
-                     scratch_folder, wine_environment, windows_path)
+                     WINE, ExampleApp, HostSession, echo, forget_registry_keys,
+                     host_key, scratch_folder, wine_environment, windows_path)
 
 ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
 LAUNCHER = os.environ.get("TAVORIN_LAUNCHER",
