@@ -26,9 +26,10 @@ PROGRAM = os.environ.get("TAVORIN_WINDOWS_CHECK",
                          os.path.join(ROOT, "build/windows/tavorin_windows_check.exe"))
 # The checks in their order: those Wine answers, and those it cannot.
 ANSWERED = ["system", "launch", "listener_owner", "script_installer"]
-UNANSWERED = ["log_cost", "refused_connects", "default_terminal", "registry_views", "msi"]
+UNANSWERED = ["log_cost", "refused_connects", "elevated_app", "default_terminal",
+              "registry_views", "msi"]
 ORDER = ["system", "launch", "log_cost", "refused_connects", "listener_owner",
-         "default_terminal", "registry_views", "script_installer", "msi"]
+         "elevated_app", "default_terminal", "registry_views", "script_installer", "msi"]
 # A user's own registration for Chromium (and Brave), which the script
 # installer check overwrites and must put back.
 USER_KEY = r"HKCU\Software\Chromium\NativeMessagingHosts\com.tavorin.desktop"
@@ -47,7 +48,7 @@ class WindowsCheckUnderWine(unittest.TestCase):
         done = cls.wine.run("reg", "add", USER_KEY, "/ve", "/t", "REG_SZ",
                             "/d", USERS_MANIFEST, "/f", "/reg:64")
         assert done.returncode == 0, done.stderr
-        cls.done = cls.wine.run(PROGRAM, "--json", timeout=240)
+        cls.done = cls.wine.run(PROGRAM, "--json", "--elevated-app", timeout=240)
         cls.report = json.loads(cls.done.stdout)
         cls.checks = {check["check"]: check for check in cls.report["checks"]}
 

@@ -99,6 +99,12 @@ void stop(HANDLE app, Check& check) {
 
 Check check_elevated_app(Context& context) {
   Check check = make_check("elevated_app", "The user's own app, elevated", "");
+  if (context.wine) {
+    mark_not_measured(check, std::string(NOT_MEASURABLE_UNDER_WINE) +
+                                 ": it has no consent prompt, and every Wine "
+                                 "process runs as the same user");
+    return check;
+  }
   if (!context.options.elevated_app) {
     mark_not_measured(check,
                       "not run: give --elevated-app to start the example app "
