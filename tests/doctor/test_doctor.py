@@ -288,13 +288,15 @@ class LinuxDoctor(DoctorTestCase):
         self.assertEqual(app.received(), b'{"cmd":"ping"}\n{"a":1}\n[2]\n"\xc3\xa9"\n[1]\n')
 
     def test_send_says_why_a_message_got_no_answer(self):
+        no_answer = "message 1: no answer: the host ended its output or sent nothing"
+        # With the app down the host ends at once, reading nothing: whether
+        # the message still fitted in the pipe first is the system's timing.
+        not_read = "message 1 could not be sent: the host no longer reads"
         cases = [("nothing installed", False, False,
-                  "no browser has a valid registration of the host com.tavorin.desktop"),
-                 ("the app down", True, False,
-                  "message 1: no answer: the host ended its output or sent nothing"),
-                 ("the app silent", True, True,
-                  "message 1: no answer: the host ended its output or sent nothing")]
-        for name, installed, silent, reason in cases:
+                  ("no browser has a valid registration of the host com.tavorin.desktop",)),
+                 ("the app down", True, False, (no_answer, not_read)),
+                 ("the app silent", True, True, (no_answer,))]
+        for name, installed, silent, reasons in cases:
             with self.subTest(name):
                 if installed:
                     self.install("chrome")
@@ -304,7 +306,9 @@ class LinuxDoctor(DoctorTestCase):
                 done = self.run_doctor("--send", "{}")
                 self.assertEqual(done.returncode, 1)
                 self.assertEqual(done.stdout, b"")
-                self.assertIn("tavorin_doctor: " + reason, done.stderr.decode())
+                said = done.stderr.decode()
+                self.assertTrue(any("tavorin_doctor: " + reason in said for reason in reasons),
+                                said)
 
     def test_usage_errors_and_help(self):
         for args in (["--bogus"], ["--browser", "opera"], ["--browser"], ["--send"],

@@ -92,8 +92,10 @@ def forget_registry_keys(env, keys):
         path = os.path.join(folder, "forget.reg")
         with open(path, "w", newline="\r\n") as f:
             f.write("\n".join(lines))
+        # Generous: a Wine start has been seen to wait a minute while other
+        # tests fill fresh prefixes of their own.
         subprocess.run([WINE, "reg", "import", windows_path(path)], capture_output=True,
-                       env=env, timeout=60, check=True)
+                       env=env, timeout=240, check=True)
     finally:
         shutil.rmtree(folder, ignore_errors=True)
 
