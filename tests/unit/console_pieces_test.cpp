@@ -59,23 +59,22 @@ void expect_whole_pieces(const ScriptedConsole<Unit>& console,
   }
 }
 
-TEST(ConsolePieces, ALargeWriteRefusedGoesAgainInWholeCharacterPieces) {
-  const std::u16string wide = pairs_after_one_unit(10'000);
-  ScriptedConsole<char16_t> utf16;
-  utf16.refuses_over = 4096;
+// The whole text once, refused as too large, then all of it in pieces.
+template <typename Unit>
+void expect_shown_in_pieces_after_a_refusal(
+    const std::basic_string<Unit>& text) {
+  ScriptedConsole<Unit> console;
+  console.refuses_over = 4096;
   ASSERT_TRUE(
-      write_all_to_console(std::span<const char16_t>(wide), std::ref(utf16)));
-  EXPECT_EQ(utf16.shown, wide);
-  EXPECT_EQ(utf16.calls.front(), wide.size());
-  expect_whole_pieces(utf16, wide);
+      write_all_to_console(std::span<const Unit>(text), std::ref(console)));
+  EXPECT_EQ(console.shown, text);
+  EXPECT_EQ(console.calls.front(), text.size());
+  expect_whole_pieces(console, text);
+}
 
-  const std::string bytes = utf8_after_one_byte(5'000);
-  ScriptedConsole<char> utf8;
-  utf8.refuses_over = 4096;
-  ASSERT_TRUE(
-      write_all_to_console(std::span<const char>(bytes), std::ref(utf8)));
-  EXPECT_EQ(utf8.shown, bytes);
-  expect_whole_pieces(utf8, bytes);
+TEST(ConsolePieces, ALargeWriteRefusedGoesAgainInWholeCharacterPieces) {
+  expect_shown_in_pieces_after_a_refusal(pairs_after_one_unit(10'000));
+  expect_shown_in_pieces_after_a_refusal(utf8_after_one_byte(5'000));
 }
 
 TEST(ConsolePieces, AShortCountIsCompletedNotDropped) {

@@ -6,7 +6,9 @@
 
 #include "checks.h"
 #include "embedded_files.h"
+#include "example_app.h"
 #include "judgements.h"
+#include "owner_answer.h"
 #include "platform/listener_verdict.h"
 #include "platform/windows/process_user.h"
 #include "platform/windows/windows_platform.h"
@@ -75,16 +77,6 @@ std::uint16_t wait_for_port(HANDLE app, const std::wstring& port_file) {
   return 0;
 }
 
-// The host's whole answer for a connection to the port.
-bool host_takes(WindowsPlatform& os, std::uint16_t port) {
-  auto socket = os.open_tcp_socket();
-  if (!socket) return false;
-  bool ours = os.connect_loopback(*socket, port).has_value() &&
-              os.check_listener_owner(*socket).has_value();
-  os.close_socket(*socket);
-  return ours;
-}
-
 void stop(HANDLE app, Check& check) {
   if (!TerminateProcess(app, 0)) {
     check.add_line(
@@ -125,10 +117,8 @@ Check check_elevated_app(Context& context) {
     check.fix = "send this output to the host's developers";
     return check;
   }
-  std::wstring bare = *folder;
-  if (bare.size() > 3 && bare.back() == L'\\') bare.pop_back();
-  HANDLE app =
-      start_elevated(program, L"--temp-dir \"" + bare + L"\" --port 0");
+  HANDLE app = start_elevated(
+      program, L"--temp-dir " + quoted_folder(*folder) + L" --port 0");
   if (app == nullptr) {
     mark_not_measured(check,
                       "not run: the app did not start elevated (the "
@@ -142,10 +132,9 @@ Check check_elevated_app(Context& context) {
     check.detail = "the example app, elevated, on port " + std::to_string(port);
     check.add_line("  the owner lookup: " +
                    owner_text(owner_of_process(GetProcessId(app))));
-    check.ok = host_takes(context.os, port);
-    check.add_line(
-        std::string("  the host: ") +
-        (check.ok ? "takes it for the user's app" : "passes over it"));
+    OwnerAnswer answer = ask_host(context.os, port);
+    check.ok = answer.problem.empty() && answer.ours;
+    check.add_line("  the host: " + answer_text(answer));
   }
   stop(app, check);
   if (!check.ok) {

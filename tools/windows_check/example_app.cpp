@@ -16,14 +16,6 @@ std::string system_error(std::string_view what) {
          std::to_string(GetLastError());
 }
 
-// The folder without its last backslash: before a closing quote it would
-// escape the quote.
-std::wstring quoted_folder(const std::wstring& folder) {
-  std::wstring bare = folder;
-  while (bare.size() > 3 && bare.back() == L'\\') bare.pop_back();
-  return L"\"" + bare + L"\"";
-}
-
 // Starts the app with no window, its input NUL and both outputs into a
 // pipe, the only handles it inherits.
 std::expected<HANDLE, std::string> launch(const std::wstring& program,
@@ -84,6 +76,14 @@ std::string first_line(HANDLE output) {
 }
 
 }  // namespace
+
+// Without its last backslash: before a closing quote it would escape the
+// quote.
+std::wstring quoted_folder(const std::wstring& folder) {
+  std::wstring bare = folder;
+  while (bare.size() > 3 && bare.back() == L'\\') bare.pop_back();
+  return L"\"" + bare + L"\"";
+}
 
 std::string ExampleApp::answer_to(std::string_view line) {
   return "{\"ok\":true,\"echo\":" + std::string(line) + "}";

@@ -10,6 +10,9 @@
 
 namespace tavorin::windows_check {
 
+// The folder as one quoted argument of a command line.
+std::wstring quoted_folder(const std::wstring& folder);
+
 // The example desktop app this program carries (tavorin_example_app.exe),
 // started in a folder of the caller's, with its port file and lock file
 // there, at a port the system picks. It answers each line with

@@ -9,6 +9,7 @@
 #include "judgements.h"
 #include "log/error_text.h"
 #include "loopback_port.h"
+#include "owner_answer.h"
 #include "platform/windows/windows_platform.h"
 #include "stopwatch.h"
 #include "windows/wide.h"
@@ -111,34 +112,6 @@ std::optional<ForeignListener> find_foreign_listener() {
     if (found) return found;
   }
   return std::nullopt;
-}
-
-// The host's answer for a connection to the port: ours, or not ours, and
-// how long the lookup took.
-struct OwnerAnswer {
-  bool ours = false;
-  double ms = 0;
-  std::string problem;
-};
-
-OwnerAnswer ask_host(WindowsPlatform& os, std::uint16_t port) {
-  auto socket = os.open_tcp_socket();
-  if (!socket) return {false, 0, error_text(os, socket.error())};
-  if (auto connected = os.connect_loopback(*socket, port); !connected) {
-    os.close_socket(*socket);
-    return {false, 0, "connect: " + error_text(os, connected.error())};
-  }
-  Stopwatch clock;
-  auto owner = os.check_listener_owner(*socket);
-  OwnerAnswer answer{owner.has_value(), clock.elapsed_ms(), ""};
-  os.close_socket(*socket);
-  return answer;
-}
-
-std::string answer_text(const OwnerAnswer& answer) {
-  if (!answer.problem.empty()) return "not asked: " + answer.problem;
-  return std::string(answer.ours ? "ours" : "not ours") + " (the lookup took " +
-         milliseconds_text(answer.ms) + ")";
 }
 
 }  // namespace
